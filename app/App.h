@@ -1,0 +1,24 @@
+// Application shell: start-up, the message loop, the settings store and the self-check.
+#pragma once
+
+#include "AppState.h"
+
+enum class LanguagePreference { None, German, English };
+
+// Start-up and message loop; never returns.
+[[noreturn]] void RunProgram();
+void RestrictDllSearchToSystem();
+void LoadDwmSetter();
+void ApplyDwmPolicy(HWND window);
+
+// Settings store under HKCU\Software\DormivexZEPH.
+#define SETTINGS_KEY_PATH "Software\\DormivexZEPH"
+void LoadNoSkinSetting();
+LanguagePreference ReadLanguageSetting();
+void WriteLanguageSetting(int32_t language);
+
+// Self-check of the program's own executable file.
+BOOL ComputeFileChecksum(const char* path, uint32_t* headerChecksum, uint32_t* computedChecksum);
+void RunSelfCheck();
+void ArmSelfCheckNotice(HWND window);
+void ShowSelfCheckNotice();

@@ -1,0 +1,5 @@
+#include "App.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    RunProgram();
+}

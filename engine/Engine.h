@@ -1,0 +1,32 @@
+// Trigger engine: START, the process picker, the wait thread with its run states,
+// and the warning window.
+#pragma once
+
+#include "../app/AppState.h"
+
+// Trigger set-up
+void StartTrigger();
+ActionKind ReadActionKind();
+TriggerKind ReadTriggerKind();
+uint32_t ReadCountdownSeconds();
+uint32_t SecondsUntilTimeOfDay();
+
+// Process picker
+void RefreshProcessList();
+DWORD FindDcomLaunchProcessId();
+
+// Run states and the wait thread
+void EnterWaiting();
+void EnterWarning();
+void EnterIdle();
+void StartWaitThread();
+DWORD WINAPI WaitThreadProc(LPVOID parameter);
+void CancelRun();
+void OnTriggerFired(uint32_t seconds);
+void OnWaitEnded(uint32_t code);
+void OnCountdownTick();
+
+// Warning window
+INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void UpdateWarningText();
+const char* WarningNoun();

@@ -1,0 +1,4 @@
+#include "Engine.h"
+
+void RefreshProcessList() {}
+DWORD FindDcomLaunchProcessId() { return 0; }

@@ -1,0 +1,37 @@
+// Resource and control identifiers shared by the C++ sources and the resource script.
+#pragma once
+
+#define IDD_MAIN_SKINNED 101
+#define IDD_WARNING 102
+#define IDD_MAIN_PLAIN 103
+
+#define IDC_GROUP_ACTION 1000
+#define IDC_ACT_SHUTDOWN 1001
+#define IDC_ACT_RESTART 1002
+#define IDC_ACT_LOGOFF 1003
+#define IDC_ACT_STANDBY 1004
+#define IDC_ACT_HIBERNATE 1005
+#define IDC_FORCE 1006
+#define IDC_GROUP_WHEN 1100
+#define IDC_TRIG_NOW 1101
+#define IDC_TRIG_AFTER 1102
+#define IDC_TRIG_AT 1103
+#define IDC_TRIG_PROCESS 1104
+#define IDC_CD_HOURS 1201
+#define IDC_CD_MINUTES 1202
+#define IDC_CD_SECONDS 1203
+#define IDC_AT_HOURS 1211
+#define IDC_AT_MINUTES 1212
+#define IDC_PROCESS_LIST 1221
+#define IDC_REFRESH 1222
+#define IDC_STATUS 1301
+#define IDC_START 1302
+#define IDC_STOP 1303
+#define IDC_LANGUAGE 1304
+#define IDC_ABOUT 1305
+
+#define IDC_WARN_TEXT 2001
+#define IDC_WARN_CANCEL 2002
+
+#define TIMER_COUNTDOWN 1
+#define TIMER_SELFCHECK 2

@@ -1,0 +1,33 @@
+// Replaces one imported function in the test executable's import address table for
+// the lifetime of the object; the production code linked into the test then calls
+// the replacement. The original address is put back on destruction.
+#pragma once
+
+#include <windows.h>
+
+class IatPatch {
+public:
+    IatPatch(const char* dllName, const char* functionName, void* replacement);
+    ~IatPatch();
+    IatPatch(const IatPatch&) = delete;
+    IatPatch& operator=(const IatPatch&) = delete;
+
+    bool active() const { return slot_ != nullptr; }
+    void* original() const { return original_; }
+    template <typename Function>
+    Function originalAs() const {
+        return reinterpret_cast<Function>(original_);
+    }
+
+private:
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
+
+// Finds the import slot of a function in a loaded module; null when not imported.
+void** FindImportSlot(HMODULE module, const char* dllName, const char* functionName);
+
+template <typename Function>
+void* AsPatch(Function function) {
+    return reinterpret_cast<void*>(function);
+}

@@ -1,0 +1,52 @@
+// Shared helpers for the tests: a clean AppState and registry key, a message pump,
+// and starting the real Dormivex.exe as a child process.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "app/AppState.h"
+
+// Puts every field of the process-wide record back to its initial value.
+void ResetAppState();
+
+// Removes HKCU\Software\DormivexZEPH with everything below it.
+void DeleteSettingsKey();
+
+// Folder of the running test executable, with a trailing backslash; the product
+// and the test helpers are built into the same folder.
+std::string BuildFolder();
+std::string DormivexPath();
+
+// Dispatches messages of this thread until `done` returns true or the time is up;
+// returns the final value of `done`.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+void PumpFor(DWORD milliseconds);
+
+// Finds a top-level window of the given process by class and (optional) caption.
+HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs);
+
+// The real program running as a child of the test.
+struct ChildProgram {
+    PROCESS_INFORMATION info = {};
+    HWND mainWindow = nullptr;
+
+    ChildProgram() = default;
+    ChildProgram(const ChildProgram&) = delete;
+    ChildProgram& operator=(const ChildProgram&) = delete;
+    ~ChildProgram();
+
+    // Starts the program (by default the built Dormivex.exe) and waits for its main
+    // window. `environment` is a double-NUL-terminated block or null to inherit.
+    // `output`, when given, receives standard output and standard error.
+    bool start(const std::string& path = DormivexPath(), const char* environment = nullptr,
+               HANDLE output = nullptr, DWORD timeoutMs = 15000);
+    // Waits for the process to end; returns its exit code, or STILL_ACTIVE on time-out.
+    DWORD waitForExit(DWORD timeoutMs = 10000);
+    void kill();
+};
+
+// Reads a window's text (ANSI).
+std::string WindowText(HWND window);

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Makes sure a Wine prefix for the tests exists and its wineserver is up.
+# Usage: wine-prefix.sh PREFIX
+# A new prefix gets Managed=N for the X11 driver: without a window manager Wine
+# otherwise waits up to two seconds whenever a captioned window is destroyed.
+set -u
+prefix="$1"
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=wine
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$prefix/.dormivex-ready" ]; then
+    rm -rf "$prefix"
+    "$wine" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed for $prefix" >&2; exit 1; }
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "$prefix/.dormivex-ready"
+  fi
+  # Keep one server alive between test binaries; it lingers a while after the last one.
+  # The session's own processes (services, explorer) start with the first program and
+  # would inherit its output pipes, keeping CTest waiting: start them here, detached.
+  wineserver -p120 </dev/null >/dev/null 2>&1 9>&- || true
+  "$wine" wineboot </dev/null >/dev/null 2>&1 9>&- || true
+) 9>"$prefix.lock"

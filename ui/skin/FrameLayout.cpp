@@ -1,0 +1,4 @@
+#include "Skin.h"
+
+void GrowForSkinnedFrame(HWND) {}
+void ShiftChildrenForPlainFrame() {}

@@ -1,0 +1,4 @@
+#include "Skin.h"
+
+void PaintSkinnedFrame() {}
+void EraseSkinnedBackground(HWND, HDC) {}
