@@ -1,24 +1,190 @@
 // The main window's creation and the routing of its messages.
 #include "MainWindow.h"
 #include "../../app/App.h"
+#include "../../engine/Engine.h"
+#include "../../i18n/Strings.h"
+#include "../skin/Skin.h"
+
+// Styles of the controls; every one of them is a visible child.
+const DWORD StyleGroupBox = 0x50000007;    // BS_GROUPBOX
+const DWORD StyleFirstRadio = 0x50030009;  // BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP
+const DWORD StyleRadio = 0x50010009;       // BS_AUTORADIOBUTTON | WS_TABSTOP
+const DWORD StyleCheckBox = 0x50010003;    // BS_AUTOCHECKBOX | WS_TABSTOP
+const DWORD StyleTimeField = 0x50012080;   // ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP
+const DWORD StyleLabel = 0x50000000;       // SS_LEFT
+const DWORD StyleDropList = 0x50210103;    // CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP
+const DWORD StyleButton = 0x50018000;      // BS_PUSHBUTTON | BS_FLAT | WS_TABSTOP
+
+// A control whose text is a fixed literal (or none) rather than a translated string.
+const int32_t NoStringId = -1;
+
+struct ControlSpec {
+    int32_t id;
+    const char* className;
+    int32_t textId;
+    const char* literal;
+    DWORD style;
+    DWORD extendedStyle;
+    int32_t x, y, width, height;
+};
+
+// Creation order is the tab order.
+static const ControlSpec MainControls[] = {
+    {IDC_GROUP_ACTION, "BUTTON", StrGroupAction, nullptr, StyleGroupBox, 0, 14, 32, 510, 100},
+    {IDC_ACT_SHUTDOWN, "BUTTON", StrActShutDown, nullptr, StyleFirstRadio, 0, 30, 56, 125, 22},
+    {IDC_ACT_RESTART, "BUTTON", StrActRestart, nullptr, StyleRadio, 0, 170, 56, 110, 22},
+    {IDC_ACT_LOGOFF, "BUTTON", StrActLogOff, nullptr, StyleRadio, 0, 300, 56, 100, 22},
+    {IDC_ACT_STANDBY, "BUTTON", StrActStandby, nullptr, StyleRadio, 0, 30, 88, 110, 22},
+    {IDC_ACT_HIBERNATE, "BUTTON", StrActHibernate, nullptr, StyleRadio, 0, 170, 88, 120, 22},
+    {IDC_FORCE, "BUTTON", StrForceClose, nullptr, StyleCheckBox, 0, 300, 88, 214, 22},
+    {IDC_GROUP_WHEN, "BUTTON", StrGroupWhen, nullptr, StyleGroupBox, 0, 14, 142, 510, 190},
+    {IDC_TRIG_NOW, "BUTTON", StrTrigNow, nullptr, StyleFirstRadio, 0, 30, 167, 100, 22},
+    {IDC_TRIG_AFTER, "BUTTON", StrTrigAfter, nullptr, StyleRadio, 0, 30, 200, 72, 22},
+    {IDC_CD_HOURS, "EDIT", NoStringId, "01", StyleTimeField, WS_EX_CLIENTEDGE, 112, 197, 42, 24},
+    {0, "STATIC", NoStringId, ":", StyleLabel, 0, 159, 200, 10, 20},
+    {IDC_CD_MINUTES, "EDIT", NoStringId, "00", StyleTimeField, WS_EX_CLIENTEDGE, 174, 197, 42, 24},
+    {0, "STATIC", NoStringId, ":", StyleLabel, 0, 221, 200, 10, 20},
+    {IDC_CD_SECONDS, "EDIT", NoStringId, "00", StyleTimeField, WS_EX_CLIENTEDGE, 236, 197, 42, 24},
+    {IDC_TRIG_AT, "BUTTON", StrTrigAt, nullptr, StyleRadio, 0, 30, 234, 72, 22},
+    {IDC_AT_HOURS, "EDIT", NoStringId, "07", StyleTimeField, WS_EX_CLIENTEDGE, 112, 231, 42, 24},
+    {0, "STATIC", NoStringId, ":", StyleLabel, 0, 159, 234, 10, 20},
+    {IDC_AT_MINUTES, "EDIT", NoStringId, "00", StyleTimeField, WS_EX_CLIENTEDGE, 174, 231, 42, 24},
+    {IDC_TRIG_PROCESS, "BUTTON", StrTrigProcessExit, nullptr, StyleRadio, 0, 30, 268, 150, 22},
+    {IDC_PROCESS_LIST, "COMBOBOX", NoStringId, nullptr, StyleDropList, 0, 42, 294, 325, 220},
+    {IDC_REFRESH, "BUTTON", StrRefresh, nullptr, StyleButton, 0, 378, 293, 98, 27},
+    {IDC_STATUS, "STATIC", StrStatusReady, nullptr, StyleLabel, 0, 18, 343, 505, 22},
+    {IDC_START, "BUTTON", StrStart, nullptr, StyleButton, 0, 18, 372, 185, 40},
+    {IDC_STOP, "BUTTON", StrStop, nullptr, StyleButton, 0, 215, 372, 135, 40},
+    {IDC_LANGUAGE, "BUTTON", NoStringId, "DE | EN", StyleButton, 0, 365, 388, 70, 24},
+    {IDC_ABOUT, "BUTTON", StrAbout, nullptr, StyleButton, 0, 443, 388, 80, 24},
+};
+
+static HWND CreateMainControl(HWND window, const ControlSpec& spec) {
+    const char* text = spec.textId == NoStringId ? spec.literal : Text(static_cast<StringId>(spec.textId));
+    HWND control = CreateWindowExA(spec.extendedStyle, spec.className, text, spec.style, spec.x, spec.y,
+                                   spec.width, spec.height, window,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), app.instance, nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(app.guiFont), TRUE);
+    return control;
+}
 
 BOOL InitMainWindow(HWND window) {
+    // Everything below, the process list included, reaches the window through the record.
     app.mainWindow = window;
     ApplyDwmPolicy(window);
-    ArmSelfCheckNotice(window);
+    if (app.noSkin != 1) GrowForSkinnedFrame(window);
+    app.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+
+    for (const ControlSpec& spec : MainControls) {
+        HWND control = CreateMainControl(window, spec);
+        switch (spec.id) {
+        case IDC_FORCE:
+            CheckRadioButton(window, IDC_ACT_SHUTDOWN, IDC_ACT_HIBERNATE, IDC_ACT_SHUTDOWN);
+            break;
+        case IDC_PROCESS_LIST:
+            app.processList = control;
+            break;
+        case IDC_REFRESH:
+            CheckRadioButton(window, IDC_TRIG_NOW, IDC_TRIG_PROCESS, IDC_TRIG_AT);
+            break;
+        case IDC_STATUS:
+            app.statusLabel = control;
+            break;
+        case IDC_START:
+            app.startButton = control;
+            break;
+        case IDC_STOP:
+            app.stopButton = control;
+            EnableWindow(app.stopButton, FALSE);
+            break;
+        }
+    }
+
+    RefreshProcessList();
+    if (app.noSkin == 1) ShiftChildrenForPlainFrame();
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
+    ArmSelfCheckNotice(window);
     return TRUE;
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+static void ShowAboutBox(HWND window) {
+    MessageBoxA(window, Text(StrAboutText), Text(StrAboutTitle), MB_ICONINFORMATION);
+}
+
+// TRUE for the six commands of the window, whether or not their guard lets them act;
+// FALSE for everything else, IDOK and IDCANCEL included, so Escape closes nothing.
+static BOOL OnMainCommand(HWND window, WPARAM wParam) {
+    WORD id = LOWORD(wParam);
+    WORD notification = HIWORD(wParam);
+    switch (id) {
+    case IDC_START:
+        if (app.runState == RunState::Idle) StartTrigger();
+        return TRUE;
+    case IDC_STOP:
+        CancelRun();
+        return TRUE;
+    case IDC_REFRESH:
+        if (app.runState == RunState::Idle) RefreshProcessList();
+        return TRUE;
+    case IDC_PROCESS_LIST:
+        // An armed trigger keeps its kind; only the list's selection moves then.
+        if (notification == CBN_SELCHANGE && app.runState == RunState::Idle)
+            CheckRadioButton(window, IDC_TRIG_NOW, IDC_TRIG_PROCESS, IDC_TRIG_PROCESS);
+        return TRUE;
+    case IDC_LANGUAGE:
+        ToggleLanguage();
+        RelabelWindows();
+        return TRUE;
+    case IDC_ABOUT:
+        ShowAboutBox(window);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+static void OnMainTimer(WPARAM wParam) {
+    UINT id = static_cast<UINT>(wParam);
+    if (id == TIMER_COUNTDOWN) OnCountdownTick();
+    if (id == TIMER_SELFCHECK) ShowSelfCheckNotice();
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) return InitMainWindow(window);
+
+    // The self-drawn frame owns painting and the title bar's mouse; the standard
+    // frame leaves all five to the dialog manager.
+    if (app.noSkin != 1) {
+        switch (message) {
+        case WM_PAINT:
+            PaintSkinnedFrame();
+            return TRUE;
+        case WM_ERASEBKGND:
+            EraseSkinnedBackground(window, reinterpret_cast<HDC>(wParam));
+            return TRUE;
+        case WM_LBUTTONDOWN:
+            return OnTitleBarLButtonDown(window, lParam);
+        case WM_LBUTTONUP:
+            return OnTitleBarLButtonUp(window, lParam);
+        case WM_RBUTTONDOWN:
+            return OnTitleBarRButtonDown(window, lParam);
+        }
+    }
+
     switch (message) {
-    case WM_INITDIALOG:
-        return InitMainWindow(window);
+    case WM_COMMAND:
+        return OnMainCommand(window, wParam);
     case WM_TIMER:
-        if (static_cast<UINT>(wParam) == TIMER_SELFCHECK) ShowSelfCheckNotice();
+        OnMainTimer(wParam);
+        return TRUE;
+    case MsgTriggerFired:
+        OnTriggerFired(static_cast<uint32_t>(wParam));
+        return TRUE;
+    case MsgWaitEnded:
+        OnWaitEnded(static_cast<uint32_t>(wParam));
         return TRUE;
     case WM_CLOSE:
+        CancelRun();
         DestroyWindow(window);
         return TRUE;
     case WM_DESTROY:
