@@ -19,6 +19,9 @@ struct DecodedChar {
 };
 
 DecodedChar DecodeFontChar(const char* text);
+// Draws any text in the pixel font with the pen's top-left corner at (x, y);
+// returns the pen's x after the last character.
+int32_t DrawBitmapText(PixelSink* sink, const char* text, int32_t x, int32_t y, COLORREF colour);
 void DrawTitleText(PixelSink* sink, SkinPalette palette);
 
 void PaintSkinnedFrame();
