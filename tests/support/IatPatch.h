@@ -31,3 +31,9 @@ template <typename Function>
 void* AsPatch(Function function) {
     return reinterpret_cast<void*>(function);
 }
+
+// A replacement function handed out by a faked GetProcAddress.
+template <typename Function>
+FARPROC AsFarProc(Function function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
+}

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include <chrono>
+#include <cstring>
 
 void ResetAppState() { app = AppState(); }
 
@@ -116,4 +116,74 @@ std::string WindowText(HWND window) {
     char text[1024] = {};
     SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+struct OwnedSearch {
+    DWORD processId;
+    HWND owner;
+    HWND found;
+};
+
+static BOOL CALLBACK MatchOwnedDialog(HWND window, LPARAM parameter) {
+    OwnedSearch* search = reinterpret_cast<OwnedSearch*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != search->processId || GetWindow(window, GW_OWNER) != search->owner) return TRUE;
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof(className));
+    if (lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND FindOwnedDialog(DWORD processId, HWND owner, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        OwnedSearch search = {processId, owner, nullptr};
+        EnumWindows(MatchOwnedDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        if (GetTickCount() - start >= timeoutMs) return nullptr;
+        Sleep(20);
+    }
+}
+
+std::string MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
+
+std::string EnvironmentWith(const std::vector<std::string>& assignments) {
+    std::string block;
+    char* environment = GetEnvironmentStringsA();
+    for (const char* entry = environment; *entry; entry += strlen(entry) + 1) {
+        std::string text(entry);
+        bool replaced = false;
+        for (const std::string& assignment : assignments) {
+            std::string name = assignment.substr(0, assignment.find('=') + 1);
+            if (_strnicmp(text.c_str(), name.c_str(), name.size()) == 0) replaced = true;
+        }
+        if (!replaced) block += text + '\0';
+    }
+    FreeEnvironmentStringsA(environment);
+    for (const std::string& assignment : assignments) block += assignment + '\0';
+    block += '\0';
+    return block;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD got = 0;
+    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(got);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
 }

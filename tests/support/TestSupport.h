@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/AppState.h"
 
@@ -50,3 +51,18 @@ struct ChildProgram {
 
 // Reads a window's text (ANSI).
 std::string WindowText(HWND window);
+
+// A top-level dialog ("#32770") of the process whose owner is `owner`, such as a
+// message box; null when none appears in time.
+HWND FindOwnedDialog(DWORD processId, HWND owner, DWORD timeoutMs);
+
+// The text of a message box (its static control 0xFFFF).
+std::string MessageBoxText(HWND box);
+
+// This process's environment with the given NAME=value assignments added or
+// replaced, as a block for CreateProcessA.
+std::string EnvironmentWith(const std::vector<std::string>& assignments);
+
+// Whole-file helpers for copies of the program.
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);

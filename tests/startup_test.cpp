@@ -1,0 +1,202 @@
+// Start-up in-process: RunProgram runs on a thread of its own whose ExitProcess is
+// turned into ExitThread, so its exit code and its calls can be observed.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "i18n/Strings.h"
+#include "support/IatPatch.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+void WINAPI ExitProcessAsThread(UINT code) { ExitThread(code); }
+
+bool failCreateEvent = false;
+bool failCreateDialog = false;
+bool hideDwmapi = false;
+std::vector<WORD> dialogTemplates;
+HANDLE createdEvent = nullptr;
+IatPatch* createEventPatch = nullptr;
+IatPatch* createDialogPatch = nullptr;
+IatPatch* loadLibraryPatch = nullptr;
+IatPatch* lookupPatch = nullptr;
+
+struct DwmCall {
+    HWND window;
+    DWORD attribute;
+    DWORD value;
+    DWORD size;
+};
+std::vector<DwmCall> dwmCalls;
+
+HANDLE WINAPI FakeCreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial, LPCSTR name) {
+    if (failCreateEvent) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    createdEvent = createEventPatch->originalAs<decltype(&CreateEventA)>()(security, manual, initial, name);
+    return createdEvent;
+}
+
+HWND WINAPI FakeCreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC procedure, LPARAM param) {
+    dialogTemplates.push_back(LOWORD(reinterpret_cast<ULONG_PTR>(name)));
+    if (failCreateDialog) return nullptr;
+    return createDialogPatch->originalAs<decltype(&CreateDialogParamA)>()(instance, name, parent, procedure, param);
+}
+
+HMODULE WINAPI FakeLoadLibraryA(LPCSTR name) {
+    if (hideDwmapi && lstrcmpiA(name, "Dwmapi.dll") == 0) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return loadLibraryPatch->originalAs<decltype(&LoadLibraryA)>()(name);
+}
+
+HRESULT WINAPI RecordDwmSetWindowAttribute(HWND window, DWORD attribute, LPCVOID value, DWORD size) {
+    dwmCalls.push_back({window, attribute, *static_cast<const DWORD*>(value), size});
+    return S_OK;
+}
+
+FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
+    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && lstrcmpA(name, "DwmSetWindowAttribute") == 0)
+        return AsFarProc(&RecordDwmSetWindowAttribute);
+    return lookupPatch->originalAs<decltype(&GetProcAddress)>()(module, name);
+}
+
+class StartUp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        DeleteSettingsKey();
+        failCreateEvent = failCreateDialog = hideDwmapi = false;
+        dialogTemplates.clear();
+        dwmCalls.clear();
+        createdEvent = nullptr;
+        exitPatch_.reset(new IatPatch("kernel32.dll", "ExitProcess", AsPatch(&ExitProcessAsThread)));
+        eventPatch_.reset(new IatPatch("kernel32.dll", "CreateEventA", AsPatch(&FakeCreateEventA)));
+        createEventPatch = eventPatch_.get();
+        dialogPatch_.reset(new IatPatch("user32.dll", "CreateDialogParamA", AsPatch(&FakeCreateDialogParamA)));
+        createDialogPatch = dialogPatch_.get();
+        loadPatch_.reset(new IatPatch("kernel32.dll", "LoadLibraryA", AsPatch(&FakeLoadLibraryA)));
+        loadLibraryPatch = loadPatch_.get();
+        procPatch_.reset(new IatPatch("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress)));
+        lookupPatch = procPatch_.get();
+    }
+    void TearDown() override {
+        procPatch_.reset();
+        loadPatch_.reset();
+        dialogPatch_.reset();
+        eventPatch_.reset();
+        exitPatch_.reset();
+        DeleteSettingsKey();
+    }
+
+    static DWORD WINAPI ProgramThread(LPVOID) { RunProgram(); }
+
+    // Runs the program; when it opens its window, closes it after `whileOpen`.
+    DWORD Run(const std::function<void()>& whileOpen = [] {}) {
+        HANDLE thread = CreateThread(nullptr, 0, ProgramThread, nullptr, 0, nullptr);
+        HANDLE threadHandle = thread;
+        bool opened = PumpUntil(
+            [&] {
+                return (app.mainWindow && IsWindowVisible(app.mainWindow)) ||
+                       WaitForSingleObject(threadHandle, 0) == WAIT_OBJECT_0;
+            },
+            10000);
+        EXPECT_TRUE(opened);
+        if (app.mainWindow && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+            windowWasVisible_ = IsWindowVisible(app.mainWindow) != FALSE;
+            whileOpen();
+            PostMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+        }
+        EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeThread(thread, &code);
+        CloseHandle(thread);
+        return code;
+    }
+
+    void StoreSetting(const char* name, DWORD type, const void* data, DWORD size) {
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\DormivexZEPH", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr);
+        RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(key);
+    }
+
+    bool windowWasVisible_ = false;
+    std::unique_ptr<IatPatch> exitPatch_, eventPatch_, dialogPatch_, loadPatch_, procPatch_;
+};
+
+TEST_F(StartUp, OpensTheSkinnedTemplateAndExitsWithZeroWhenClosed) {
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(Run(), 0u);
+    EXPECT_EQ(dialogTemplates, std::vector<WORD>{IDD_MAIN_SKINNED});
+    EXPECT_TRUE(windowWasVisible_);
+    EXPECT_EQ(app.cancelEvent, nullptr) << "closed after the loop";
+    EXPECT_EQ(GetHandleInformation(createdEvent, nullptr), FALSE);
+}
+
+TEST_F(StartUp, NoSkinChoosesTheTemplate) {
+    DWORD values[] = {1, 0, 2};
+    WORD expected[] = {IDD_MAIN_PLAIN, IDD_MAIN_SKINNED, IDD_MAIN_SKINNED};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(values[i]);
+        ResetAppState();
+        dialogTemplates.clear();
+        StoreSetting("NoSkin", REG_DWORD, &values[i], 4);
+        MessageBoxRecorder boxes;
+        EXPECT_EQ(Run(), 0u);
+        EXPECT_EQ(dialogTemplates, std::vector<WORD>{expected[i]});
+    }
+}
+
+TEST_F(StartUp, CancelEventFailureReportsInTheChosenLanguageAndExitsWithOne) {
+    StoreSetting("Language", REG_SZ, "de", 3);
+    failCreateEvent = true;
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(Run(), 1u);
+    EXPECT_TRUE(dialogTemplates.empty()) << "no window may exist";
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].owner, nullptr);
+    EXPECT_EQ(boxes.calls()[0].text, "Das interne Abbruch-Ereignis konnte nicht angelegt werden.");
+    EXPECT_EQ(boxes.calls()[0].caption, PRODUCT_TITLE);
+    EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_ICONERROR));
+}
+
+TEST_F(StartUp, DialogFailureExitsWithOneSilentlyAndClosesTheEvent) {
+    failCreateDialog = true;
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(Run(), 1u);
+    EXPECT_TRUE(boxes.calls().empty());
+    ASSERT_NE(createdEvent, nullptr);
+    EXPECT_EQ(GetHandleInformation(createdEvent, nullptr), FALSE) << "the cancel event must be closed";
+    EXPECT_EQ(app.cancelEvent, nullptr);
+}
+
+TEST_F(StartUp, WindowManagerAnimationsAreSwitchedOffWhenAvailable) {
+    MessageBoxRecorder boxes;
+    HWND window = nullptr;
+    EXPECT_EQ(Run([&] { window = app.mainWindow; }), 0u);
+    ASSERT_FALSE(dwmCalls.empty());
+    EXPECT_EQ(dwmCalls[0].window, window);
+    EXPECT_EQ(dwmCalls[0].attribute, 3u);
+    EXPECT_EQ(dwmCalls[0].value, 1u);
+    EXPECT_EQ(dwmCalls[0].size, 4u);
+}
+
+TEST_F(StartUp, MissingDwmapiStillOpensTheWindow) {
+    hideDwmapi = true;
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(Run(), 0u);
+    EXPECT_TRUE(windowWasVisible_);
+    EXPECT_EQ(app.dwmSetAttribute, nullptr);
+    EXPECT_TRUE(dwmCalls.empty());
+}
+
+}  // namespace

@@ -1,0 +1,37 @@
+// Support for tests of the self-drawn frame: a skinned main window created in this
+// process, and a 32-bit DIB section that its paints can be routed into.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+// A top-down 32-bit DIB section selected into a memory DC.
+struct DibCapture {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previousBitmap = nullptr;
+    uint32_t* bits = nullptr;
+    int width = 0;
+    int height = 0;
+
+    DibCapture(int width, int height, COLORREF background);
+    ~DibCapture();
+    DibCapture(const DibCapture&) = delete;
+    DibCapture& operator=(const DibCapture&) = delete;
+
+    // The pixel as a COLORREF (0x00BBGGRR).
+    COLORREF pixel(int x, int y) const;
+};
+
+// Creates the main window from the skinned template with the real dialog procedure,
+// after putting the process-wide record, settings and language to their start values.
+HWND CreateSkinnedMainWindow();
+void DestroyMainWindow(HWND window);
+
+// Sends WM_PAINT to the window while BeginPaint hands out the DC of a DIB section of
+// the window's client size (pre-filled with `background`); returns the capture.
+// `endPaintCalls`, when given, receives how many times EndPaint was called.
+std::unique_ptr<DibCapture> PaintIntoDib(HWND window, COLORREF background = RGB(1, 2, 3),
+                                         int* endPaintCalls = nullptr);
