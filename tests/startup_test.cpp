@@ -68,6 +68,28 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
     return lookupPatch->originalAs<decltype(&GetProcAddress)>()(module, name);
 }
 
+struct DialogMessageOffer {
+    HWND dialog;
+    UINT message;
+};
+std::vector<DialogMessageOffer> offers;
+IatPatch* dialogMessagePatch = nullptr;
+const UINT ProbeMessage = WM_APP + 77;
+
+BOOL WINAPI RecordIsDialogMessageA(HWND dialog, LPMSG message) {
+    if (message->message == ProbeMessage) {
+        offers.push_back({dialog, message->message});
+        return FALSE;
+    }
+    return dialogMessagePatch->originalAs<decltype(&IsDialogMessageA)>()(dialog, message);
+}
+
+int getMessageCalls = 0;
+BOOL WINAPI FailingGetMessageA(LPMSG, HWND, UINT, UINT) {
+    ++getMessageCalls;
+    return -1;
+}
+
 class StartUp : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -197,6 +219,48 @@ TEST_F(StartUp, MissingDwmapiStillOpensTheWindow) {
     EXPECT_TRUE(windowWasVisible_);
     EXPECT_EQ(app.dwmSetAttribute, nullptr);
     EXPECT_TRUE(dwmCalls.empty());
+}
+
+// Keyboard navigation must work in whichever window has the focus: every message is
+// offered to the warning window first, then to the main window.
+TEST_F(StartUp, MessageLoopOffersMessagesToTheWarningWindowFirst) {
+    offers.clear();
+    IatPatch recordOffers("user32.dll", "IsDialogMessageA", AsPatch(&RecordIsDialogMessageA));
+    dialogMessagePatch = &recordOffers;
+    MessageBoxRecorder boxes;
+    HWND warning = nullptr;
+    HWND main = nullptr;
+    EXPECT_EQ(Run([&] {
+                  main = app.mainWindow;
+                  warning = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+                  app.warningWindow = warning;
+                  PostMessageA(main, ProbeMessage, 0, 0);
+                  PumpUntil([] { return offers.size() >= 2; }, 2000);
+                  app.warningWindow = nullptr;
+                  PostMessageA(main, ProbeMessage, 0, 0);
+                  PumpUntil([] { return offers.size() >= 3; }, 2000);
+              }),
+              0u);
+    ASSERT_EQ(offers.size(), 3u);
+    EXPECT_EQ(offers[0].dialog, warning);
+    EXPECT_EQ(offers[1].dialog, main);
+    EXPECT_EQ(offers[2].dialog, main) << "without a warning window only the main window is asked";
+    DestroyWindow(warning);
+}
+
+TEST_F(StartUp, FailingMessageRetrievalEndsLikeQuit) {
+    getMessageCalls = 0;
+    IatPatch failing("user32.dll", "GetMessageA", AsPatch(&FailingGetMessageA));
+    MessageBoxRecorder boxes;
+    HANDLE thread = CreateThread(nullptr, 0, ProgramThread, nullptr, 0, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(getMessageCalls, 1);
+    EXPECT_EQ(app.cancelEvent, nullptr);
+    if (app.mainWindow) DestroyWindow(app.mainWindow);
 }
 
 }  // namespace
