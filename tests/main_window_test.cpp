@@ -1,0 +1,538 @@
+// The main window inside the test process: its controls, its initial state, the
+// keyboard, and the routing of its messages and commands.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "i18n/Strings.h"
+#include "support/IatPatch.h"
+#include "support/MainWindowHarness.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/TestSupport.h"
+#include "ui/main/MainWindow.h"
+
+namespace {
+
+const int Literal = -1;
+
+struct ExpectedControl {
+    int id;
+    const char* className;
+    int text;  // a StringId, or Literal
+    const char* literal;
+    DWORD style;
+    DWORD extendedStyle;
+    int x, y, width, height;
+};
+
+const DWORD G = 0x50000007, R1 = 0x50030009, R = 0x50010009, C = 0x50010003, E = 0x50012080, S = 0x50000000,
+            L = 0x50210103, P = 0x50018000;
+
+const ExpectedControl Table[] = {
+    {1000, "Button", StrGroupAction, nullptr, G, 0, 14, 32, 510, 100},
+    {1001, "Button", StrActShutDown, nullptr, R1, 0, 30, 56, 125, 22},
+    {1002, "Button", StrActRestart, nullptr, R, 0, 170, 56, 110, 22},
+    {1003, "Button", StrActLogOff, nullptr, R, 0, 300, 56, 100, 22},
+    {1004, "Button", StrActStandby, nullptr, R, 0, 30, 88, 110, 22},
+    {1005, "Button", StrActHibernate, nullptr, R, 0, 170, 88, 120, 22},
+    {1006, "Button", StrForceClose, nullptr, C, 0, 300, 88, 214, 22},
+    {1100, "Button", StrGroupWhen, nullptr, G, 0, 14, 142, 510, 190},
+    {1101, "Button", StrTrigNow, nullptr, R1, 0, 30, 167, 100, 22},
+    {1102, "Button", StrTrigAfter, nullptr, R, 0, 30, 200, 72, 22},
+    {1201, "Edit", Literal, "01", E, 0x200, 112, 197, 42, 24},
+    {0, "Static", Literal, ":", S, 0, 159, 200, 10, 20},
+    {1202, "Edit", Literal, "00", E, 0x200, 174, 197, 42, 24},
+    {0, "Static", Literal, ":", S, 0, 221, 200, 10, 20},
+    {1203, "Edit", Literal, "00", E, 0x200, 236, 197, 42, 24},
+    {1103, "Button", StrTrigAt, nullptr, R, 0, 30, 234, 72, 22},
+    {1211, "Edit", Literal, "07", E, 0x200, 112, 231, 42, 24},
+    {0, "Static", Literal, ":", S, 0, 159, 234, 10, 20},
+    {1212, "Edit", Literal, "00", E, 0x200, 174, 231, 42, 24},
+    {1104, "Button", StrTrigProcessExit, nullptr, R, 0, 30, 268, 150, 22},
+    {1221, "ComboBox", Literal, nullptr, L, 0, 42, 294, 325, 220},
+    {1222, "Button", StrRefresh, nullptr, P, 0, 378, 293, 98, 27},
+    {1301, "Static", StrStatusReady, nullptr, S, 0, 18, 343, 505, 22},
+    {1302, "Button", StrStart, nullptr, P, 0, 18, 372, 185, 40},
+    {1303, "Button", StrStop, nullptr, P, 0, 215, 372, 135, 40},
+    {1304, "Button", Literal, "DE | EN", P, 0, 365, 388, 70, 24},
+    {1305, "Button", StrAbout, nullptr, P, 0, 443, 388, 80, 24},
+};
+
+std::vector<HWND> Children(HWND window) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+std::string ClassOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+bool IsRadio(const ExpectedControl& expected) { return expected.style == R || expected.style == R1; }
+
+bool Checked(int id) { return IsDlgButtonChecked(app.mainWindow, id) == BST_CHECKED; }
+
+std::string ItemText(int id) {
+    char text[256] = {};
+    GetDlgItemTextA(app.mainWindow, id, text, sizeof(text));
+    return text;
+}
+
+std::string StoredLanguage() {
+    char value[16] = {};
+    DWORD size = sizeof(value);
+    if (RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "Language", RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return "(none)";
+    return value;
+}
+
+// Compares every child with the table: order, id, class, text, styles and rectangle.
+void ExpectControlsAsInTable(HWND window, const StringTable& strings, int yShift) {
+    std::vector<HWND> children = Children(window);
+    ASSERT_EQ(children.size(), std::size(Table));
+    for (size_t i = 0; i < children.size(); ++i) {
+        const ExpectedControl& expected = Table[i];
+        HWND control = children[i];
+        SCOPED_TRACE("control #" + std::to_string(i + 1) + ", id " + std::to_string(expected.id));
+        EXPECT_EQ(GetDlgCtrlID(control), expected.id);
+        EXPECT_EQ(ClassOf(control), expected.className);
+        if (expected.id != IDC_PROCESS_LIST) {
+            const char* text = expected.text == Literal ? expected.literal : strings.entries[expected.text];
+            EXPECT_EQ(WindowText(control), text);
+        }
+
+        DWORD style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
+        DWORD ignored = 0;
+        // Checking a radio button moves the tab stop of its group onto it.
+        if (IsRadio(expected)) {
+            ignored |= WS_TABSTOP;
+            EXPECT_EQ((style & WS_TABSTOP) != 0, Checked(expected.id));
+        }
+        if (expected.id == IDC_PROCESS_LIST) ignored |= WS_VSCROLL;  // Wine may hide it
+        if (expected.id == IDC_STOP) {
+            ignored |= WS_DISABLED;
+            EXPECT_TRUE(style & WS_DISABLED);
+        }
+        EXPECT_EQ(style & ~ignored, expected.style & ~ignored);
+        EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_EXSTYLE)) & ~WS_EX_NOPARENTNOTIFY,
+                  expected.extendedStyle);
+
+        RECT bounds = ClientRectOf(control);
+        EXPECT_EQ(bounds.left, expected.x);
+        EXPECT_EQ(bounds.top, expected.y + yShift);
+        EXPECT_EQ(bounds.right - bounds.left, expected.width);
+        // A combo box reports its closed height; the height it was given is checked
+        // on the creation call.
+        if (expected.id != IDC_PROCESS_LIST) {
+            EXPECT_EQ(bounds.bottom - bounds.top, expected.height);
+        }
+        EXPECT_EQ(SendMessageA(control, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT)));
+    }
+}
+
+// The size the template alone gives, measured on a dialog that adds nothing to it.
+INT_PTR CALLBACK BareDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+RECT TemplateWindowRect(int templateId) {
+    HWND bare = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr, BareDialogProc, 0);
+    RECT bounds = {};
+    GetWindowRect(bare, &bounds);
+    DestroyWindow(bare);
+    return bounds;
+}
+
+struct CreationCall {
+    DWORD extendedStyle;
+    std::string className;
+    DWORD style;
+    int x, y, width, height;
+    HWND parent;
+    INT_PTR menu;
+    HINSTANCE instance;
+    LPVOID parameter;
+};
+std::vector<CreationCall> creationCalls;
+IatPatch* creationPatch = nullptr;
+
+typedef HWND(WINAPI* CreateWindowExAFn)(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE,
+                                        LPVOID);
+
+HWND WINAPI RecordingCreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCSTR text, DWORD style, int x, int y,
+                                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                                     LPVOID parameter) {
+    creationCalls.push_back({extendedStyle, className, style, x, y, width, height, parent,
+                             reinterpret_cast<INT_PTR>(menu), instance, parameter});
+    return creationPatch->originalAs<CreateWindowExAFn>()(extendedStyle, className, text, style, x, y, width, height,
+                                                          parent, menu, instance, parameter);
+}
+
+class MainWindow : public testing::Test {
+protected:
+    void TearDown() override { CloseMainWindow(); }
+};
+
+TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguages) {
+    HWND window = OpenMainWindow(Frame::Skinned, Language::English);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(app.mainWindow, window);
+    ExpectControlsAsInTable(window, EnglishStrings, 0);
+    CloseMainWindow();
+
+    window = OpenMainWindow(Frame::Skinned, Language::German);
+    ASSERT_TRUE(window);
+    ExpectControlsAsInTable(window, GermanStrings, 0);
+}
+
+TEST_F(MainWindow, ControlsAreCreatedWithTheSizesOfTheTable) {
+    creationCalls.clear();
+    HWND window = nullptr;
+    {
+        IatPatch recorder("user32.dll", "CreateWindowExA", AsPatch(&RecordingCreateWindowExA));
+        creationPatch = &recorder;
+        window = OpenMainWindow(Frame::Plain);
+        creationPatch = nullptr;
+    }
+    ASSERT_TRUE(window);
+    ASSERT_EQ(creationCalls.size(), std::size(Table));
+    for (size_t i = 0; i < creationCalls.size(); ++i) {
+        const CreationCall& call = creationCalls[i];
+        SCOPED_TRACE("control #" + std::to_string(i + 1));
+        EXPECT_EQ(lstrcmpiA(call.className.c_str(), Table[i].className), 0);
+        EXPECT_EQ(call.style, Table[i].style);
+        EXPECT_EQ(call.extendedStyle, Table[i].extendedStyle);
+        EXPECT_EQ(call.x, Table[i].x);
+        EXPECT_EQ(call.y, Table[i].y);  // before the plain frame's shift
+        EXPECT_EQ(call.width, Table[i].width);
+        EXPECT_EQ(call.height, Table[i].height);
+        EXPECT_EQ(call.parent, window);
+        EXPECT_EQ(call.menu, Table[i].id);
+        EXPECT_EQ(call.instance, GetModuleHandleA(nullptr));
+        EXPECT_EQ(call.parameter, nullptr);
+    }
+}
+
+TEST_F(MainWindow, PlainControlsSitTwentyPixelsHigher) {
+    HWND window = OpenMainWindow(Frame::Plain, Language::German);
+    ASSERT_TRUE(window);
+    ExpectControlsAsInTable(window, GermanStrings, -20);
+    EXPECT_EQ(ClientRectOf(GetDlgItem(window, IDC_GROUP_ACTION)).top, 12);
+    CloseMainWindow();
+
+    window = OpenMainWindow(Frame::Plain, Language::English);
+    ASSERT_TRUE(window);
+    ExpectControlsAsInTable(window, EnglishStrings, -20);
+}
+
+TEST_F(MainWindow, SkinnedWindowIsTwentyPixelsTallerThanItsTemplateAndPlainKeepsItsSize) {
+    RECT skinnedTemplate = TemplateWindowRect(IDD_MAIN_SKINNED);
+    RECT plainTemplate = TemplateWindowRect(IDD_MAIN_PLAIN);
+
+    HWND window = OpenMainWindow(Frame::Skinned);
+    ASSERT_TRUE(window);
+    RECT bounds = {};
+    GetWindowRect(window, &bounds);
+    EXPECT_EQ(bounds.left, skinnedTemplate.left);
+    EXPECT_EQ(bounds.top, skinnedTemplate.top);
+    EXPECT_EQ(bounds.right, skinnedTemplate.right);
+    EXPECT_EQ(bounds.bottom, skinnedTemplate.bottom + 20);
+    CloseMainWindow();
+
+    window = OpenMainWindow(Frame::Plain);
+    ASSERT_TRUE(window);
+    GetWindowRect(window, &bounds);
+    EXPECT_TRUE(EqualRect(&bounds, &plainTemplate));
+}
+
+TEST_F(MainWindow, StartsReadyWithShutDownAtSevenAndStopGreyed) {
+    HWND window = OpenMainWindow(Frame::Skinned, Language::German);
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(IsWindowVisible(window));
+
+    for (int id = IDC_ACT_SHUTDOWN; id <= IDC_ACT_HIBERNATE; ++id) EXPECT_EQ(Checked(id), id == IDC_ACT_SHUTDOWN);
+    EXPECT_FALSE(Checked(IDC_FORCE));
+    for (int id = IDC_TRIG_NOW; id <= IDC_TRIG_PROCESS; ++id) EXPECT_EQ(Checked(id), id == IDC_TRIG_AT);
+    EXPECT_EQ(ItemText(IDC_AT_HOURS), "07");
+    EXPECT_EQ(ItemText(IDC_AT_MINUTES), "00");
+    EXPECT_EQ(ItemText(IDC_CD_HOURS) + ":" + ItemText(IDC_CD_MINUTES) + ":" + ItemText(IDC_CD_SECONDS), "01:00:00");
+    EXPECT_EQ(ItemText(IDC_GROUP_ACTION), "Aktion");
+    EXPECT_EQ(ItemText(IDC_GROUP_WHEN), "Wann?");
+    EXPECT_EQ(ItemText(IDC_STATUS), "Bereit.");
+    EXPECT_EQ(ItemText(IDC_STOP), "STOPP");
+
+    EXPECT_TRUE(IsWindowEnabled(app.startButton));
+    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
+    EXPECT_EQ(app.startButton, GetDlgItem(window, IDC_START));
+    EXPECT_EQ(app.stopButton, GetDlgItem(window, IDC_STOP));
+    EXPECT_EQ(app.statusLabel, GetDlgItem(window, IDC_STATUS));
+    EXPECT_EQ(app.processList, GetDlgItem(window, IDC_PROCESS_LIST));
+    EXPECT_EQ(app.guiFont, GetStockObject(DEFAULT_GUI_FONT));
+    // The picker's own selection is no choice of the process trigger.
+    EXPECT_GT(SendMessageA(app.processList, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_ACT_SHUTDOWN));
+
+    CloseMainWindow();
+    ASSERT_TRUE(OpenMainWindow(Frame::Plain, Language::English));
+    EXPECT_EQ(ItemText(IDC_STATUS), "Ready.");
+    EXPECT_EQ(ItemText(IDC_STOP), "STOP");
+}
+
+TEST_F(MainWindow, TimeFieldsTakeOnlyDigitsWithoutLimit) {
+    ASSERT_TRUE(OpenMainWindow());
+    HWND field = GetDlgItem(app.mainWindow, IDC_CD_MINUTES);
+    SetWindowTextA(field, "");
+    for (char key : std::string("1a2-3 4567890123456789012345678901234567890")) SendMessageA(field, WM_CHAR, key, 0);
+    EXPECT_EQ(WindowText(field), "1234567890123456789012345678901234567890");
+}
+
+TEST_F(MainWindow, TabWalksTheEnabledTabStopsInTableOrder) {
+    ASSERT_TRUE(OpenMainWindow());
+    std::vector<int> walk;
+    HWND first = GetDlgItem(app.mainWindow, IDC_ACT_SHUTDOWN);
+    HWND control = first;
+    do {
+        walk.push_back(GetDlgCtrlID(control));
+        control = GetNextDlgTabItem(app.mainWindow, control, FALSE);
+    } while (control && control != first && walk.size() < 40);
+    // Checked radio button of each group, then the check box, fields, list and buttons.
+    std::vector<int> expected = {1001, 1006, 1201, 1202, 1203, 1103, 1211, 1212, 1221, 1222, 1302, 1304, 1305};
+    EXPECT_EQ(walk, expected);
+
+    EnableWindow(app.stopButton, TRUE);
+    EXPECT_EQ(GetNextDlgTabItem(app.mainWindow, GetDlgItem(app.mainWindow, IDC_START), FALSE), app.stopButton);
+}
+
+TEST_F(MainWindow, ArrowKeysStayInsideEachRadioGroup) {
+    ASSERT_TRUE(OpenMainWindow());
+    auto groupOf = [](int id) {
+        std::vector<int> group;
+        HWND first = GetDlgItem(app.mainWindow, id);
+        HWND control = first;
+        do {
+            group.push_back(GetDlgCtrlID(control));
+            control = GetNextDlgGroupItem(app.mainWindow, control, FALSE);
+        } while (control && control != first && group.size() < 40);
+        return group;
+    };
+    EXPECT_EQ(groupOf(IDC_ACT_SHUTDOWN), (std::vector<int>{1001, 1002, 1003, 1004, 1005, 1006, 1100}));
+    // The second group runs to the last control and, as the dialog manager wraps
+    // around, on to the first control, up to the next WS_GROUP.
+    EXPECT_EQ(groupOf(IDC_TRIG_NOW), (std::vector<int>{1101, 1102, 1201, 0, 1202, 0, 1203, 1103, 1211, 0, 1212,
+                                                        1104, 1221, 1222, 1301, 1302, 1304, 1305, 1000}));
+
+    // An arrow key on the checked action moves the check to the next action.
+    HWND shutDown = GetDlgItem(app.mainWindow, IDC_ACT_SHUTDOWN);
+    SetFocus(shutDown);
+    MSG key = {shutDown, WM_KEYDOWN, VK_DOWN, 0, 0, {0, 0}};
+    EXPECT_TRUE(IsDialogMessageA(app.mainWindow, &key));
+    PumpFor(20);
+    EXPECT_TRUE(Checked(IDC_ACT_RESTART));
+    EXPECT_FALSE(Checked(IDC_ACT_SHUTDOWN));
+    EXPECT_TRUE(Checked(IDC_TRIG_AT));
+}
+
+TEST_F(MainWindow, AnswersTrueOnlyForItsSixCommands) {
+    ASSERT_TRUE(OpenMainWindow());
+    MessageBoxRecorder boxes;
+    for (int id : {IDC_START, IDC_STOP, IDC_REFRESH, IDC_PROCESS_LIST, IDC_LANGUAGE, IDC_ABOUT})
+        EXPECT_EQ(SendCommand(id), TRUE) << id;
+    for (int id : {IDOK, IDCANCEL, IDC_ACT_SHUTDOWN, IDC_FORCE, IDC_TRIG_NOW, IDC_TRIG_PROCESS, IDC_CD_HOURS,
+                   IDC_AT_MINUTES, IDC_STATUS, IDC_GROUP_ACTION, 0, 9999})
+        EXPECT_EQ(SendCommand(id), FALSE) << id;
+}
+
+TEST_F(MainWindow, EscapeLeavesTheWindowOpenAndEnterPressesTheFocusedButton) {
+    ASSERT_TRUE(OpenMainWindow());
+    MessageBoxRecorder boxes;
+    HWND radio = GetDlgItem(app.mainWindow, IDC_ACT_SHUTDOWN);
+    SetFocus(radio);
+    PostMessageA(radio, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(radio, WM_KEYDOWN, VK_RETURN, 0);
+    PumpFor(50);
+    EXPECT_TRUE(IsWindow(app.mainWindow));
+    EXPECT_TRUE(boxes.calls().empty());
+
+    HWND about = GetDlgItem(app.mainWindow, IDC_ABOUT);
+    SendMessageA(app.mainWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(about), TRUE);
+    PostMessageA(about, WM_KEYDOWN, VK_RETURN, 0);
+    PumpUntil([&] { return !boxes.calls().empty(); }, 1000);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].caption, Text(StrAboutTitle));
+}
+
+TEST_F(MainWindow, LanguageButtonTogglesStoresAndRelabelsAtOnce) {
+    ASSERT_TRUE(OpenMainWindow(Frame::Skinned, Language::English));
+    MessageBoxRecorder boxes;
+
+    SendCommand(IDC_ABOUT);
+    SendCommand(IDC_LANGUAGE);
+    EXPECT_EQ(StoredLanguage(), "de");
+    EXPECT_EQ(ItemText(IDC_GROUP_ACTION), "Aktion");
+    EXPECT_EQ(ItemText(IDC_STATUS), "Bereit.");
+    EXPECT_EQ(ItemText(IDC_LANGUAGE), "DE | EN");
+    SendCommand(IDC_ABOUT);
+
+    // The status line follows the run state, not the initial text.
+    app.runState = RunState::Waiting;
+    SendCommand(IDC_LANGUAGE);
+    EXPECT_EQ(StoredLanguage(), "en");
+    EXPECT_EQ(ItemText(IDC_GROUP_ACTION), "Action");
+    EXPECT_EQ(ItemText(IDC_STATUS), EnglishStrings.entries[StrStatusWaiting]);
+    EXPECT_EQ(ItemText(IDC_TRIG_PROCESS), EnglishStrings.entries[StrTrigProcessExit]);
+    SendCommand(IDC_ABOUT);
+    app.runState = RunState::Idle;
+
+    ASSERT_EQ(boxes.calls().size(), 3u);
+    const StringTable* expected[] = {&EnglishStrings, &GermanStrings, &EnglishStrings};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(boxes.calls()[i].owner, app.mainWindow);
+        EXPECT_EQ(boxes.calls()[i].text, expected[i]->entries[StrAboutText]);
+        EXPECT_EQ(boxes.calls()[i].caption, expected[i]->entries[StrAboutTitle]);
+        EXPECT_EQ(boxes.calls()[i].flags, static_cast<UINT>(MB_ICONINFORMATION));
+    }
+}
+
+TEST_F(MainWindow, LanguageAndAboutWorkInEveryRunState) {
+    ASSERT_TRUE(OpenMainWindow(Frame::Plain, Language::German));
+    MessageBoxRecorder boxes;
+    for (RunState state : {RunState::Waiting, RunState::Warning, RunState::Executing}) {
+        app.runState = state;
+        boxes.clear();
+        SendCommand(IDC_ABOUT);
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_EQ(boxes.calls()[0].caption, Text(StrAboutTitle));
+        std::string before = ItemText(IDC_GROUP_ACTION);
+        SendCommand(IDC_LANGUAGE);
+        EXPECT_NE(ItemText(IDC_GROUP_ACTION), before);
+    }
+    app.runState = RunState::Idle;
+}
+
+// A stand-in entry that only a refresh removes.
+const char Marker[] = "zz marker entry";
+
+TEST_F(MainWindow, RefreshActsOnlyWhileIdle) {
+    ASSERT_TRUE(OpenMainWindow());
+    for (RunState state : {RunState::Waiting, RunState::Warning, RunState::Executing}) {
+        app.runState = state;
+        LRESULT index = SendMessageA(app.processList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Marker));
+        SendMessageA(app.processList, CB_SETCURSEL, index, 0);
+        EXPECT_EQ(SendCommand(IDC_REFRESH), TRUE);
+        EXPECT_EQ(SendMessageA(app.processList, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                               reinterpret_cast<LPARAM>(Marker)),
+                  index);
+        EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), index);
+    }
+    app.runState = RunState::Idle;
+    SendCommand(IDC_REFRESH);
+    EXPECT_EQ(SendMessageA(app.processList, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(Marker)),
+              CB_ERR);
+    EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_TRUE(Checked(IDC_TRIG_AT));
+}
+
+TEST_F(MainWindow, ChoosingAProcessWhileIdleSelectsTheProcessTrigger) {
+    ASSERT_TRUE(OpenMainWindow());
+    SendMessageA(app.processList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Marker));
+
+    // Only a changed selection counts, and only while nothing is armed.
+    SendCommand(IDC_PROCESS_LIST, CBN_DROPDOWN);
+    SendCommand(IDC_PROCESS_LIST, CBN_CLOSEUP);
+    SendCommand(IDC_PROCESS_LIST, CBN_SELENDOK);
+    EXPECT_TRUE(Checked(IDC_TRIG_AT));
+    for (RunState state : {RunState::Waiting, RunState::Warning, RunState::Executing}) {
+        app.runState = state;
+        SendCommand(IDC_PROCESS_LIST, CBN_SELCHANGE);
+        EXPECT_TRUE(Checked(IDC_TRIG_AT));
+    }
+    app.runState = RunState::Idle;
+
+    // A real selection by keyboard in the list.
+    HWND list = app.processList;
+    SetFocus(list);
+    SendMessageA(list, CB_SETCURSEL, 0, 0);
+    MSG key = {list, WM_KEYDOWN, VK_END, 0, 0, {0, 0}};
+    if (!IsDialogMessageA(app.mainWindow, &key)) DispatchMessageA(&key);
+    PumpFor(20);
+    EXPECT_NE(SendMessageA(list, CB_GETCURSEL, 0, 0), 0);
+    for (int id = IDC_TRIG_NOW; id <= IDC_TRIG_PROCESS; ++id) EXPECT_EQ(Checked(id), id == IDC_TRIG_PROCESS) << id;
+}
+
+TEST_F(MainWindow, CloseDestroysTheWindowAndPostsQuit) {
+    ASSERT_TRUE(OpenMainWindow());
+    HWND window = app.mainWindow;
+    EXPECT_EQ(MainDialogProc(window, WM_CLOSE, 0, 0), TRUE);
+    EXPECT_FALSE(IsWindow(window));
+    MSG quit;
+    ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 0u);
+}
+
+TEST_F(MainWindow, PlainFrameLeavesPaintingAndMouseToTheDialogManager) {
+    ASSERT_TRUE(OpenMainWindow(Frame::Plain));
+    RECT before = {};
+    GetWindowRect(app.mainWindow, &before);
+    for (UINT message : {WM_PAINT, WM_ERASEBKGND, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN})
+        EXPECT_EQ(MainDialogProc(app.mainWindow, message, 0, MAKELPARAM(40, 10)), FALSE) << message;
+    // Clicks where the drawn title bar would be, and on the background.
+    for (LPARAM at : {MAKELPARAM(40, 10), MAKELPARAM(10, 10), MAKELPARAM(530, 10), MAKELPARAM(530, 380)}) {
+        SendMessageA(app.mainWindow, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(app.mainWindow, WM_LBUTTONUP, 0, at);
+        SendMessageA(app.mainWindow, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    }
+    PumpFor(50);
+    RECT after = {};
+    GetWindowRect(app.mainWindow, &after);
+    EXPECT_TRUE(IsWindow(app.mainWindow));
+    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
+    EXPECT_TRUE(EqualRect(&before, &after));
+}
+
+TEST_F(MainWindow, SkinnedFrameErasesAndPaintsItself) {
+    ASSERT_TRUE(OpenMainWindow(Frame::Skinned));
+    HDC dc = GetDC(app.mainWindow);
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), TRUE);
+    ReleaseDC(app.mainWindow, dc);
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_PAINT, 0, 0), TRUE);
+}
+
+TEST_F(MainWindow, UnknownTimersAndMessagesAreHarmless) {
+    ASSERT_TRUE(OpenMainWindow());
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, 77, 0), TRUE);
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, TIMER_COUNTDOWN, 0), TRUE);
+    EXPECT_EQ(app.runState, RunState::Idle);
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_APP + 3, 0, 0), FALSE);
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_MOUSEMOVE, 0, 0), FALSE);
+}
+
+// Controls that cannot be created leave a window whose commands do nothing.
+HWND WINAPI FailingCreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
+TEST_F(MainWindow, MissingControlsMakeTheirMessagesNoOps) {
+    HWND window = nullptr;
+    {
+        IatPatch noControls("user32.dll", "CreateWindowExA", AsPatch(&FailingCreateWindowExA));
+        window = OpenMainWindow(Frame::Plain);
+    }
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr);
+    EXPECT_EQ(app.processList, nullptr);
+    EXPECT_EQ(app.stopButton, nullptr);
+    MessageBoxRecorder boxes;
+    for (int id : {IDC_REFRESH, IDC_PROCESS_LIST, IDC_LANGUAGE, IDC_STOP}) EXPECT_EQ(SendCommand(id), TRUE);
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_EQ(StoredLanguage(), "de");
+}
+
+}  // namespace
