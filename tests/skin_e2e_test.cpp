@@ -1,0 +1,159 @@
+// The real program under real mouse input: xdotool moves and clicks the X pointer,
+// and the screen is read back from screenshots.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "support/HostShell.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const COLORREF BlueBand = RGB(128, 128, 255);
+const COLORREF AmberBand = RGB(252, 200, 0);
+
+bool Xdo(const char* format, int a = 0, int b = 0, int c = 0, int d = 0) {
+    char command[512];
+    std::snprintf(command, sizeof(command), format, a, b, c, d);
+    return RunHostCommand(std::string("xdotool ") + command);
+}
+
+RECT WindowRect(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+COLORREF ScreenPixel(int x, int y) {
+    std::vector<COLORREF> pixels = ScreenPixels(x, y, 1, 1);
+    return pixels.empty() ? 0xFFFFFFFF : pixels[0];
+}
+
+// Waits until the screen shows the colour at the point; the window's drawing reaches
+// the X server a moment after the paint.
+bool ScreenShows(int x, int y, COLORREF colour) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (ScreenPixel(x, y) == colour) return true;
+        Sleep(150);
+    }
+    return false;
+}
+
+void SetNoSkin(DWORD value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\DormivexZEPH", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "NoSkin", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    RegCloseKey(key);
+}
+
+class SkinEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DeleteSettingsKey();
+        ASSERT_TRUE(Xdo("mousemove 5 5")) << "xdotool cannot be run from the test";
+    }
+    void TearDown() override {
+        program.kill();
+        DeleteSettingsKey();
+    }
+    ChildProgram program;
+};
+
+TEST_F(SkinEndToEnd, DraggingTheBandMovesTheWindow) {
+    ASSERT_TRUE(program.start());
+    RECT before = WindowRect(program.mainWindow);
+    int x = before.left + 200, y = before.top + 12;
+    ASSERT_TRUE(Xdo("mousemove %d %d mousedown 1 sleep 0.2", x, y));
+    ASSERT_TRUE(Xdo("mousemove %d %d sleep 0.2", x + 20, y + 10));
+    ASSERT_TRUE(Xdo("mousemove %d %d sleep 0.2 mouseup 1", x - 150, y + 80));
+    bool moved = PumpUntil([&] {
+        RECT now = WindowRect(program.mainWindow);
+        return now.left == before.left - 150 && now.top == before.top + 80;
+    }, 3000);
+    RECT after = WindowRect(program.mainWindow);
+    EXPECT_TRUE(moved) << "window at " << after.left << "," << after.top << " was " << before.left << ","
+                       << before.top;
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+}
+
+TEST_F(SkinEndToEnd, CloseCellEndsTheProgramWithExitCodeZero) {
+    ASSERT_TRUE(program.start());
+    RECT rect = WindowRect(program.mainWindow);
+    ASSERT_TRUE(Xdo("mousemove %d %d click 1", rect.right - 10, rect.top + 10));
+    EXPECT_EQ(program.waitForExit(5000), 0u);
+}
+
+TEST_F(SkinEndToEnd, RightClickRollsTheWindowUpAndDown) {
+    ASSERT_TRUE(program.start());
+    RECT before = WindowRect(program.mainWindow);
+    ASSERT_TRUE(Xdo("mousemove %d %d click 3", before.left + 300, before.top + 10));
+    EXPECT_TRUE(PumpUntil([&] {
+        RECT now = WindowRect(program.mainWindow);
+        return now.bottom - now.top == 23;
+    }, 3000));
+    RECT rolled = WindowRect(program.mainWindow);
+    EXPECT_EQ(rolled.left, before.left);
+    EXPECT_EQ(rolled.top, before.top);
+    EXPECT_EQ(rolled.right, before.right);
+    // The ring closes right under the separator.
+    EXPECT_TRUE(ScreenShows(before.left + 300, before.top + 22, RGB(0, 0, 0)));
+
+    // A second click within the double-click time would come as a double-click.
+    Sleep(700);
+    ASSERT_TRUE(Xdo("click 3"));
+    EXPECT_TRUE(PumpUntil([&] {
+        RECT now = WindowRect(program.mainWindow);
+        return now.bottom - now.top == before.bottom - before.top;
+    }, 3000));
+}
+
+TEST_F(SkinEndToEnd, DoubleClickOnTheLogoTurnsTheBandAmber) {
+    ASSERT_TRUE(program.start());
+    RECT rect = WindowRect(program.mainWindow);
+    int bandX = rect.right - 70, bandY = rect.top + 12;
+    ASSERT_TRUE(ScreenShows(bandX, bandY, BlueBand)) << std::hex << ScreenPixel(bandX, bandY);
+    EXPECT_EQ(ScreenPixel(rect.left, rect.top + 100), RGB(0, 0, 0));
+
+    ASSERT_TRUE(Xdo("mousemove %d %d click --repeat 2 --delay 80 1", rect.left + 15, rect.top + 10));
+    EXPECT_TRUE(ScreenShows(bandX, bandY, AmberBand)) << std::hex << ScreenPixel(bandX, bandY);
+    EXPECT_EQ(ScreenPixel(rect.left, rect.top + 100), RGB(252, 252, 48));
+    EXPECT_EQ(ScreenPixel(rect.left + 6, rect.top + 3), RGB(0, 0, 0));  // the logo stays black
+}
+
+TEST_F(SkinEndToEnd, PlainFrameHasTheStandardCaptionAndNoTitleBarHandling) {
+    SetNoSkin(1);
+    ASSERT_TRUE(program.start());
+    HWND window = program.mainWindow;
+    EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION, static_cast<LONG>(WS_CAPTION));
+    RECT before = WindowRect(window);
+    RECT client = {};
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    EXPECT_GT(origin.y - before.top, 10);  // the caption lies above the client area
+
+    // Where the drawn title bar would be: right-click (roll), the close cell, a drag.
+    ASSERT_TRUE(Xdo("mousemove %d %d click 3 sleep 0.7", origin.x + 300, origin.y + 10));
+    ASSERT_TRUE(Xdo("mousemove %d %d click 1 sleep 0.7", origin.x + client.right - 10, origin.y + 10));
+    ASSERT_TRUE(Xdo("mousemove %d %d mousedown 1 sleep 0.2 mousemove %d %d", origin.x + 200, origin.y + 10,
+                    origin.x + 100, origin.y + 80));
+    ASSERT_TRUE(Xdo("sleep 0.2 mouseup 1"));
+    EXPECT_EQ(program.waitForExit(1000), static_cast<DWORD>(STILL_ACTIVE));
+    RECT after = WindowRect(window);
+    EXPECT_TRUE(EqualRect(&before, &after));
+
+    // The standard caption itself drags the window.
+    int captionY = (before.top + origin.y) / 2;
+    ASSERT_TRUE(Xdo("mousemove %d %d mousedown 1 sleep 0.2 mousemove %d %d", before.left + 200, captionY,
+                    before.left + 220, captionY + 10));
+    ASSERT_TRUE(Xdo("sleep 0.2 mousemove %d %d sleep 0.2 mouseup 1", before.left + 250, captionY + 60));
+    EXPECT_TRUE(PumpUntil([&] { return WindowRect(window).top == before.top + 60; }, 3000))
+        << WindowRect(window).top - before.top;
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.waitForExit(5000), 0u);
+}
+
+}  // namespace

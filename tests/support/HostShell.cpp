@@ -1,0 +1,66 @@
+#include "HostShell.h"
+
+#include <cstdio>
+
+#include "TestSupport.h"
+
+std::string HostPath(const std::string& windowsPath) {
+    std::string path = windowsPath;
+    if (path.size() >= 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') path = path.substr(2);
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+static std::string ReadWholeFile(const std::string& path) {
+    std::string content;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return content;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0) content.append(buffer, got);
+    std::fclose(file);
+    return content;
+}
+
+bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
+    static int counter = 0;
+    std::string marker = BuildFolder() + "host-command-" + std::to_string(GetCurrentProcessId()) + "-" +
+                         std::to_string(++counter) + ".done";
+    DeleteFileA(marker.c_str());
+    // A Unix program started by Wine cannot be waited for by its handle; it leaves
+    // a marker file when it is done instead.
+    std::string commandLine = "/bin/sh -c \"" + command + "; echo done > '" + HostPath(marker) + "'\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    DWORD start = GetTickCount();
+    while (ReadWholeFile(marker).find("done") == std::string::npos) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+    DeleteFileA(marker.c_str());
+    return true;
+}
+
+std::vector<COLORREF> ScreenPixels(int x, int y, int width, int height) {
+    std::vector<COLORREF> pixels;
+    std::string shot = BuildFolder() + "screen-" + std::to_string(GetCurrentProcessId()) + ".rgb";
+    DeleteFileA(shot.c_str());
+    char geometry[64];
+    std::snprintf(geometry, sizeof(geometry), "%dx%d+%d+%d", width, height, x, y);
+    if (!RunHostCommand("import -window root -crop " + std::string(geometry) + " -depth 8 rgb:" + HostPath(shot)))
+        return pixels;
+    std::string raw = ReadWholeFile(shot);
+    DeleteFileA(shot.c_str());
+    if (raw.size() != static_cast<size_t>(width) * height * 3) return pixels;
+    for (size_t i = 0; i < raw.size(); i += 3)
+        pixels.push_back(RGB(static_cast<uint8_t>(raw[i]), static_cast<uint8_t>(raw[i + 1]),
+                             static_cast<uint8_t>(raw[i + 2])));
+    return pixels;
+}

@@ -1,0 +1,19 @@
+// Runs commands of the host system (the Unix side under Wine) from a test: real
+// mouse input through xdotool and screenshots of the X screen.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The host path of a file given by its Windows path on drive Z:.
+std::string HostPath(const std::string& windowsPath);
+
+// Runs `command` with /bin/sh -c and waits until it has finished. The command must
+// not contain double quotes. Returns false on time-out or when it cannot be started.
+bool RunHostCommand(const std::string& command, DWORD timeoutMs = 15000);
+
+// Pixels of a screen rectangle, read from a screenshot of the X screen, row by row;
+// empty when the screenshot failed.
+std::vector<COLORREF> ScreenPixels(int x, int y, int width, int height);
