@@ -1,11 +1,142 @@
+// The engine's run states, the one wait thread and the warning countdown.
+//
+// There are no locks: the wait thread reads only fields written before it was
+// created, writes only its wait handles and the watched process's handle, and
+// reports by posting to the main window. The cancel event is the one object both
+// threads use at the same time.
 #include "Engine.h"
+#include "../power/Power.h"
 
-void EnterWaiting() {}
-void EnterWarning() {}
-void EnterIdle() {}
-void StartWaitThread() {}
-DWORD WINAPI WaitThreadProc(LPVOID) { return 0; }
-void CancelRun() {}
-void OnTriggerFired(uint32_t) {}
-void OnWaitEnded(uint32_t) {}
-void OnCountdownTick() {}
+static void SetStatus(StringId text) { SetWindowTextA(app.statusLabel, Text(text)); }
+
+static void EnableStop() {
+    EnableWindow(app.startButton, FALSE);
+    EnableWindow(app.stopButton, TRUE);
+}
+
+void EnterWaiting() {
+    app.runState = RunState::Waiting;
+    SetStatus(StrStatusWaiting);
+    EnableStop();
+}
+
+void EnterWarning() {
+    app.runState = RunState::Warning;
+    SetStatus(StrStatusWarning);
+    EnableStop();
+    if (!app.warningWindow) {
+        // Without the window the countdown still runs and STOP still cancels it.
+        HWND window = CreateDialogParamA(app.instance, MAKEINTRESOURCEA(IDD_WARNING), app.mainWindow,
+                                         WarningDialogProc, 0);
+        if (window) app.warningWindow = window;
+    }
+    UpdateWarningText();
+    SetTimer(app.mainWindow, TIMER_COUNTDOWN, 1000, nullptr);
+}
+
+void EnterIdle() {
+    app.runState = RunState::Idle;
+    ResetEvent(app.cancelEvent);
+    EnableWindow(app.startButton, TRUE);
+    EnableWindow(app.stopButton, FALSE);
+    SetStatus(StrStatusReady);
+}
+
+static void CloseMonitoredProcess() {
+    if (!app.monitoredProcess) return;
+    CloseHandle(app.monitoredProcess);
+    app.monitoredProcess = nullptr;
+}
+
+void StartWaitThread() {
+    EnterWaiting();
+    HANDLE thread = CreateThread(nullptr, 0, WaitThreadProc, nullptr, 0, nullptr);
+    if (thread) {
+        app.waitThread = thread;
+        return;
+    }
+    CloseMonitoredProcess();
+    EnterIdle();
+    MessageBoxA(app.mainWindow, Text(StrErrWaitThread), PRODUCT_TITLE, MB_ICONERROR);
+}
+
+DWORD WINAPI WaitThreadProc(LPVOID) {
+    if (app.waitMode == WaitMode::ProcessExit) {
+        app.waitHandles[0] = app.cancelEvent;
+        app.waitHandles[1] = app.monitoredProcess;
+        // The event comes first, so a cancel wins over a process that ends at the
+        // same moment.
+        DWORD result = WaitForMultipleObjects(2, app.waitHandles, FALSE, INFINITE);
+        if (result == WAIT_OBJECT_0 + 1) {
+            CloseMonitoredProcess();
+            PostMessageA(app.mainWindow, MsgTriggerFired, app.warningSeconds, 0);
+            PostMessageA(app.mainWindow, MsgWaitEnded, 0, 0);
+            return 0;
+        }
+        CloseMonitoredProcess();
+        PostMessageA(app.mainWindow, MsgWaitEnded, 1, 0);
+        return 0;
+    }
+
+    // A failed wait counts as the time having elapsed: the user still gets the
+    // warning and can cancel it there.
+    if (WaitForSingleObject(app.cancelEvent, app.waitMilliseconds) == WAIT_OBJECT_0) {
+        PostMessageA(app.mainWindow, MsgWaitEnded, 1, 0);
+        return 0;
+    }
+    PostMessageA(app.mainWindow, MsgTriggerFired, app.warningSeconds, 0);
+    PostMessageA(app.mainWindow, MsgWaitEnded, 0, 0);
+    return 0;
+}
+
+void OnTriggerFired(uint32_t seconds) {
+    app.remainingSeconds = seconds ? seconds : 1;
+    EnterWarning();
+}
+
+void OnWaitEnded(uint32_t code) {
+    if (app.waitThread) {
+        CloseHandle(app.waitThread);
+        app.waitThread = nullptr;
+    }
+    if (code != 1) return;
+    EnterIdle();
+    SetStatus(StrStatusCancelled);
+}
+
+static void CloseWarningWindow() {
+    if (app.warningWindow) DestroyWindow(app.warningWindow);
+}
+
+void OnCountdownTick() {
+    if (app.runState != RunState::Warning) return;
+    if (app.remainingSeconds > 0) {
+        --app.remainingSeconds;
+        UpdateWarningText();
+        if (app.remainingSeconds > 0) return;
+    }
+    KillTimer(app.mainWindow, TIMER_COUNTDOWN);
+    CloseWarningWindow();
+    app.runState = RunState::Executing;
+    SetStatus(StrStatusExecuting);
+    ExecutePowerAction();
+    EnterIdle();
+}
+
+void CancelRun() {
+    switch (app.runState) {
+    case RunState::Waiting:
+        // The thread answers with MsgWaitEnded; the run ends when that arrives.
+        SetStatus(StrStatusStopping);
+        SetEvent(app.cancelEvent);
+        return;
+    case RunState::Warning:
+        KillTimer(app.mainWindow, TIMER_COUNTDOWN);
+        CloseWarningWindow();
+        EnterIdle();
+        SetStatus(StrStatusCancelled);
+        return;
+    default:
+        return;
+    }
+}

@@ -1,0 +1,68 @@
+// Driving the trigger engine inside the test process: choosing in the real main
+// window, starting a sleeper child to watch, and ending a run that is still armed.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/AppState.h"
+#include "engine/Engine.h"
+#include "TestSupport.h"
+
+// Checks the action (1..5) and trigger (1..4) radio buttons, each alone in its group.
+inline void Choose(int action, int trigger, bool force = false) {
+    CheckRadioButton(app.mainWindow, IDC_ACT_SHUTDOWN, IDC_ACT_HIBERNATE, IDC_ACT_SHUTDOWN + action - 1);
+    CheckRadioButton(app.mainWindow, IDC_TRIG_NOW, IDC_TRIG_PROCESS, IDC_TRIG_NOW + trigger - 1);
+    CheckDlgButton(app.mainWindow, IDC_FORCE, force ? BST_CHECKED : BST_UNCHECKED);
+}
+
+inline void SetField(int id, const std::string& text) { SetDlgItemTextA(app.mainWindow, id, text.c_str()); }
+
+inline void SetCountdown(const std::string& hours, const std::string& minutes, const std::string& seconds) {
+    SetField(IDC_CD_HOURS, hours);
+    SetField(IDC_CD_MINUTES, minutes);
+    SetField(IDC_CD_SECONDS, seconds);
+}
+
+inline bool EventSignalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+// Removes a queued MsgTriggerFired; returns its wParam or -1 when none is queued.
+inline long long TakeTriggerFired() {
+    MSG message;
+    if (!PeekMessageA(&message, app.mainWindow, MsgTriggerFired, MsgTriggerFired, PM_REMOVE)) return -1;
+    return static_cast<long long>(message.wParam);
+}
+
+// Starts tests/helpers/sleeper.exe for the given time; the caller closes the handles.
+inline PROCESS_INFORMATION StartSleeper(DWORD milliseconds) {
+    std::string commandLine = "\"" + BuildFolder() + "sleeper.exe\" " + std::to_string(milliseconds);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    return info;
+}
+
+// Puts a process id into the process list as its only, selected entry.
+inline void ListOnly(DWORD processId) {
+    SendMessageA(app.processList, CB_RESETCONTENT, 0, 0);
+    LRESULT index = SendMessageA(app.processList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("watched.exe"));
+    SendMessageA(app.processList, CB_SETITEMDATA, index, processId);
+    SendMessageA(app.processList, CB_SETCURSEL, index, 0);
+}
+
+// Ends whatever run is armed so the next case starts from Idle: cancels a waiting
+// thread and waits for its report, or cancels a warning, or drops a queued trigger.
+inline void EndRun() {
+    if (app.waitThread) {
+        SetEvent(app.cancelEvent);
+        WaitForSingleObject(app.waitThread, 5000);
+    }
+    PumpUntil([] { return app.waitThread == nullptr; }, 2000);
+    if (app.runState == RunState::Warning) CancelRun();
+    MSG message;
+    while (PeekMessageA(&message, app.mainWindow, MsgTriggerFired, MsgWaitEnded, PM_REMOVE)) {
+    }
+    if (app.runState != RunState::Idle) EnterIdle();
+}
