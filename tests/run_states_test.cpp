@@ -1,0 +1,338 @@
+// The run states with the real main window and the real wait thread: each row of the
+// transitions, who releases what, and the races between STOP and the thread.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/Engine.h"
+#include "i18n/Strings.h"
+#include "support/EngineHarness.h"
+#include "support/IatPatch.h"
+#include "support/MainWindowHarness.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct ActionCall {
+    UINT flags;
+    RunState state;
+    std::string status;
+    bool warningOpen;
+};
+std::vector<ActionCall> actionCalls;
+bool cancelInsideAction = false;
+
+BOOL WINAPI RecordExitWindowsEx(UINT flags, DWORD) {
+    actionCalls.push_back({flags, app.runState, WindowText(app.statusLabel), app.warningWindow != nullptr});
+    if (cancelInsideAction) CancelRun();
+    return TRUE;
+}
+
+BOOL WINAPI RecordPrivilege(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD) {
+    SetLastError(0);
+    return TRUE;
+}
+
+IatPatch* singleWaitPatch = nullptr;
+IatPatch* multipleWaitPatch = nullptr;
+DWORD WINAPI FailingSingleWait(HANDLE handle, DWORD milliseconds) {
+    if (handle == app.cancelEvent) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    return singleWaitPatch->originalAs<decltype(&WaitForSingleObject)>()(handle, milliseconds);
+}
+DWORD WINAPI FailingMultipleWait(DWORD count, const HANDLE* handles, BOOL all, DWORD milliseconds) {
+    if (count == 2 && handles == app.waitHandles) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    return multipleWaitPatch->originalAs<decltype(&WaitForMultipleObjects)>()(count, handles, all, milliseconds);
+}
+
+class RunStatesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(OpenMainWindow(), nullptr);
+        PumpFor(20);
+        actionCalls.clear();
+        cancelInsideAction = false;
+    }
+    void TearDown() override {
+        EndRun();
+        CloseMainWindow();
+    }
+
+    void ExpectState(RunState state, StringId status) {
+        EXPECT_EQ(app.runState, state);
+        EXPECT_EQ(WindowText(app.statusLabel), Text(status));
+        EXPECT_EQ(IsWindowEnabled(app.startButton) != FALSE, state == RunState::Idle);
+        EXPECT_EQ(IsWindowEnabled(app.stopButton) != FALSE, state != RunState::Idle);
+    }
+
+    // Arms a silent wait as START would for a countdown.
+    void ArmTimeout(uint32_t milliseconds, uint32_t warning) {
+        app.action = ActionKind::LogOff;
+        app.waitMode = WaitMode::Timeout;
+        app.waitMilliseconds = milliseconds;
+        app.warningSeconds = warning;
+        StartWaitThread();
+    }
+
+    bool PumpUntilState(RunState state, DWORD ms = 3000) {
+        return PumpUntil([state] { return app.runState == state; }, ms);
+    }
+
+    IatPatch exitPatch{"user32.dll", "ExitWindowsEx", AsPatch(&RecordExitWindowsEx)};
+    IatPatch privilegePatch{"advapi32.dll", "AdjustTokenPrivileges", AsPatch(&RecordPrivilege)};
+    MessageBoxRecorder boxes;
+};
+
+TEST_F(RunStatesTest, EachStateShowsItsStatusAndButtons) {
+    EnterWaiting();
+    ExpectState(RunState::Waiting, StrStatusWaiting);
+    app.remainingSeconds = 5;
+    EnterWarning();
+    ExpectState(RunState::Warning, StrStatusWarning);
+    EXPECT_NE(app.warningWindow, nullptr);
+    CancelRun();
+    SetEvent(app.cancelEvent);
+    EnterIdle();
+    ExpectState(RunState::Idle, StrStatusReady);
+    EXPECT_FALSE(EventSignalled(app.cancelEvent));
+}
+
+TEST_F(RunStatesTest, StopWhileWaitingEndsAsCancelledOnceTheThreadReports) {
+    ArmTimeout(60000, 60);
+    ExpectState(RunState::Waiting, StrStatusWaiting);
+    HANDLE thread = app.waitThread;
+    ASSERT_NE(thread, nullptr);
+
+    CancelRun();
+    EXPECT_EQ(app.runState, RunState::Waiting);
+    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusStopping));
+    EXPECT_TRUE(EventSignalled(app.cancelEvent));
+    CancelRun();  // a second STOP changes nothing
+    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusStopping));
+
+    ASSERT_TRUE(PumpUntilState(RunState::Idle));
+    EXPECT_EQ(app.runState, RunState::Idle);
+    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
+    EXPECT_TRUE(IsWindowEnabled(app.startButton));
+    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
+    EXPECT_EQ(app.waitThread, nullptr);
+    EXPECT_FALSE(EventSignalled(app.cancelEvent));
+    EXPECT_EQ(app.warningWindow, nullptr);
+    EXPECT_TRUE(actionCalls.empty());
+}
+
+TEST_F(RunStatesTest, TimeOutOpensTheWarningAndClosesTheThreadHandle) {
+    ArmTimeout(30, 7);
+    ASSERT_TRUE(PumpUntil([] { return app.runState == RunState::Warning && app.waitThread == nullptr; }, 3000));
+    ExpectState(RunState::Warning, StrStatusWarning);
+    EXPECT_EQ(app.remainingSeconds, 7u);
+    EXPECT_NE(app.warningWindow, nullptr);
+    EXPECT_TRUE(actionCalls.empty());
+}
+
+TEST_F(RunStatesTest, AFailedTimedWaitStillWarnsAndAFailedProcessWaitCancels) {
+    {
+        IatPatch patch("kernel32.dll", "WaitForSingleObject", AsPatch(&FailingSingleWait));
+        singleWaitPatch = &patch;
+        ArmTimeout(60000, 60);
+        ASSERT_TRUE(PumpUntil([] { return app.runState == RunState::Warning && app.waitThread == nullptr; }, 3000));
+        EXPECT_EQ(app.remainingSeconds, 60u);
+        CancelRun();
+    }
+    PROCESS_INFORMATION child = StartSleeper(60000);
+    ASSERT_NE(child.hProcess, nullptr);
+    {
+        IatPatch patch("kernel32.dll", "WaitForMultipleObjects", AsPatch(&FailingMultipleWait));
+        multipleWaitPatch = &patch;
+        app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.dwProcessId);
+        app.waitMode = WaitMode::ProcessExit;
+        app.warningSeconds = 60;
+        StartWaitThread();
+        ASSERT_TRUE(PumpUntil([] { return app.waitThread == nullptr; }, 3000));
+    }
+    ExpectState(RunState::Idle, StrStatusCancelled);
+    EXPECT_EQ(app.monitoredProcess, nullptr);
+    TerminateProcess(child.hProcess, 0);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+}
+
+TEST_F(RunStatesTest, WatchedProcessEndingStartsTheMinuteOfWarning) {
+    PROCESS_INFORMATION child = StartSleeper(60000);
+    ASSERT_NE(child.hProcess, nullptr);
+    app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.dwProcessId);
+    ASSERT_NE(app.monitoredProcess, nullptr);
+    HANDLE watched = app.monitoredProcess;
+    app.waitMode = WaitMode::ProcessExit;
+    app.warningSeconds = 60;
+    StartWaitThread();
+    PumpFor(200);
+    EXPECT_EQ(app.runState, RunState::Waiting);
+    EXPECT_EQ(app.waitHandles[0], app.cancelEvent);
+    EXPECT_EQ(app.waitHandles[1], watched);
+
+    TerminateProcess(child.hProcess, 0);
+    ASSERT_TRUE(PumpUntil([] { return app.runState == RunState::Warning && app.waitThread == nullptr; }, 5000));
+    EXPECT_EQ(app.remainingSeconds, 60u);
+    EXPECT_EQ(app.monitoredProcess, nullptr);
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(watched, &flags)) << "the watched process's handle was closed";
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+}
+
+TEST_F(RunStatesTest, StopWhileWatchingAProcessReleasesItsHandle) {
+    PROCESS_INFORMATION child = StartSleeper(60000);
+    ASSERT_NE(child.hProcess, nullptr);
+    app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.dwProcessId);
+    app.waitMode = WaitMode::ProcessExit;
+    app.warningSeconds = 60;
+    StartWaitThread();
+    PumpFor(100);
+    CancelRun();
+    ASSERT_TRUE(PumpUntilState(RunState::Idle));
+    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
+    EXPECT_EQ(app.monitoredProcess, nullptr);
+    EXPECT_EQ(app.waitThread, nullptr);
+    TerminateProcess(child.hProcess, 0);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+}
+
+TEST_F(RunStatesTest, StopRacingTheTimeOutStillGivesACancellableWarning) {
+    ArmTimeout(1, 60);
+    // The thread has timed out and posted, but nothing is handled yet.
+    ASSERT_EQ(WaitForSingleObject(app.waitThread, 3000), WAIT_OBJECT_0);
+    CancelRun();
+    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusStopping));
+    EXPECT_TRUE(EventSignalled(app.cancelEvent));
+
+    ASSERT_TRUE(PumpUntil([] { return app.runState == RunState::Warning && app.waitThread == nullptr; }, 3000));
+    ExpectState(RunState::Warning, StrStatusWarning);
+    EXPECT_EQ(app.remainingSeconds, 60u);
+    EXPECT_TRUE(EventSignalled(app.cancelEvent));  // until the run ends
+
+    CancelRun();
+    ExpectState(RunState::Idle, StrStatusCancelled);
+    EXPECT_FALSE(EventSignalled(app.cancelEvent));
+    EXPECT_EQ(app.warningWindow, nullptr);
+    PumpFor(50);
+    EXPECT_TRUE(actionCalls.empty());
+}
+
+TEST_F(RunStatesTest, CountdownTicksDownAndRunsTheActionOnce) {
+    app.action = ActionKind::Restart;
+    app.forceClose = 1;
+    EnterWaiting();
+    OnTriggerFired(3);
+    EXPECT_EQ(app.remainingSeconds, 3u);
+    OnCountdownTick();
+    EXPECT_EQ(app.remainingSeconds, 2u);
+    OnCountdownTick();
+    EXPECT_EQ(app.runState, RunState::Warning);
+    EXPECT_NE(app.warningWindow, nullptr);
+    EXPECT_TRUE(actionCalls.empty());
+    OnCountdownTick();
+    ASSERT_EQ(actionCalls.size(), 1u);
+    EXPECT_EQ(actionCalls[0].flags, static_cast<UINT>(EWX_REBOOT | EWX_FORCE));
+    EXPECT_EQ(actionCalls[0].state, RunState::Executing);
+    EXPECT_EQ(actionCalls[0].status, Text(StrStatusExecuting));
+    EXPECT_FALSE(actionCalls[0].warningOpen);
+    ExpectState(RunState::Idle, StrStatusReady);
+    EXPECT_EQ(app.remainingSeconds, 0u);
+
+    // The timer is gone and further ticks do nothing.
+    PumpFor(1300);
+    OnCountdownTick();
+    EXPECT_EQ(actionCalls.size(), 1u);
+}
+
+TEST_F(RunStatesTest, ATriggerOfZeroSecondsWarnsForOne) {
+    app.action = ActionKind::LogOff;
+    EnterWaiting();
+    OnTriggerFired(0);
+    EXPECT_EQ(app.remainingSeconds, 1u);
+    OnCountdownTick();
+    ASSERT_EQ(actionCalls.size(), 1u);
+    EXPECT_EQ(actionCalls[0].flags, static_cast<UINT>(EWX_LOGOFF));
+}
+
+TEST_F(RunStatesTest, TicksOutsideTheWarningAndCancelsWhileExecutingDoNothing) {
+    app.action = ActionKind::LogOff;
+    app.remainingSeconds = 1;
+    OnCountdownTick();
+    EnterWaiting();
+    OnCountdownTick();
+    EXPECT_TRUE(actionCalls.empty());
+    EXPECT_EQ(app.remainingSeconds, 1u);
+
+    cancelInsideAction = true;
+    OnTriggerFired(1);
+    OnCountdownTick();
+    ASSERT_EQ(actionCalls.size(), 1u);
+    ExpectState(RunState::Idle, StrStatusReady);
+    EXPECT_FALSE(EventSignalled(app.cancelEvent));
+}
+
+TEST_F(RunStatesTest, TheMainWindowTimerDrivesTheCountdownToTheAction) {
+    app.action = ActionKind::ShutDown;
+    EnterWaiting();
+    PostMessageA(app.mainWindow, MsgTriggerFired, 2, 0);
+    ASSERT_TRUE(PumpUntilState(RunState::Warning, 1000));
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(PumpUntil([] { return !actionCalls.empty(); }, 4000));
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 1500u);
+    EXPECT_LE(elapsed, 3000u);
+    EXPECT_EQ(actionCalls[0].flags, static_cast<UINT>(EWX_POWEROFF));
+    PumpUntilState(RunState::Idle, 1000);
+    ExpectState(RunState::Idle, StrStatusReady);
+}
+
+TEST_F(RunStatesTest, ClosingTheMainWindowCancelsFirst) {
+    ArmTimeout(60000, 60);
+    HANDLE thread = app.waitThread;
+    SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(EventSignalled(app.cancelEvent));
+    EXPECT_FALSE(IsWindow(app.mainWindow));
+    // The thread sees the cancel and ends; its report goes to a window that is gone.
+    EXPECT_EQ(WaitForSingleObject(thread, 3000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    app.waitThread = nullptr;
+    EXPECT_TRUE(actionCalls.empty());
+}
+
+TEST_F(RunStatesTest, ClosingTheMainWindowDuringTheWarningStopsTheCountdown) {
+    app.action = ActionKind::ShutDown;
+    EnterWaiting();
+    OnTriggerFired(1);
+    HWND warning = app.warningWindow;
+    ASSERT_NE(warning, nullptr);
+    SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(warning));
+    EXPECT_EQ(app.runState, RunState::Idle);
+    PumpFor(1300);
+    EXPECT_TRUE(actionCalls.empty());
+}
+
+TEST_F(RunStatesTest, LanguageSwitchWhileStoppingShowsWaitingAgainAndStillCancels) {
+    ArmTimeout(60000, 60);
+    // Hold the thread's report back: handle nothing until the status is checked.
+    CancelRun();
+    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusStopping));
+    ToggleLanguage();
+    RelabelWindows();
+    EXPECT_EQ(WindowText(app.statusLabel), "Warte auf den gewaehlten Ausloeser ...");
+    ASSERT_TRUE(PumpUntilState(RunState::Idle));
+    EXPECT_EQ(WindowText(app.statusLabel), "Abgebrochen.");
+    ToggleLanguage();
+}
+
+}  // namespace
