@@ -1,0 +1,496 @@
+// The process list: which processes it shows, how, and what happens when the
+// system's process, session or service functions fail. Most cases run against a
+// scripted process table patched into the snapshot functions; the last ones
+// against real child processes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/Engine.h"
+#include "i18n/Strings.h"
+#include "support/IatPatch.h"
+#include "support/MainWindowHarness.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct FakeProcess {
+    DWORD id;
+    DWORD parent;
+    std::string name;
+    DWORD session;
+    bool sessionReadable;
+};
+
+// The scripted system the patched functions answer from.
+struct FakeSystem {
+    std::vector<FakeProcess> processes;
+    size_t cursor = 0;
+    DWORD ownSession = 1;
+    bool ownSessionReadable = true;
+    bool sessionFunctionMissing = false;
+    bool kernelModuleMissing = false;
+    bool snapshotFails = false;
+    DWORD snapshotFlags = 0, snapshotProcessId = 99;
+    DWORD firstEntrySize = 0;
+    HANDLE snapshot = nullptr;
+
+    bool queryFunctionMissing = false;
+    bool managerFails = false, serviceFails = false, queryFails = false;
+    DWORD dcomProcessId = 0;
+    DWORD managerAccess = 0, serviceAccess = 0;
+    bool managerOnLocalDatabase = false;
+    std::string serviceName;
+    std::vector<SC_HANDLE> closedServiceHandles;
+    HMODULE loadedAdvapi = nullptr;
+    int advapiLoads = 0, advapiFrees = 0;
+
+    bool refuseEntries = false;
+    std::vector<WPARAM> itemDataIndexes;
+};
+FakeSystem fake;
+
+const SC_HANDLE FakeManager = reinterpret_cast<SC_HANDLE>(0x5C01);
+const SC_HANDLE FakeService = reinterpret_cast<SC_HANDLE>(0x5C02);
+
+std::vector<std::unique_ptr<IatPatch>> patches;
+
+template <typename Function>
+Function Original(size_t index) {
+    return patches[index]->originalAs<Function>();
+}
+
+BOOL Deliver(LPPROCESSENTRY32 entry) {
+    if (fake.cursor >= fake.processes.size()) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    const FakeProcess& process = fake.processes[fake.cursor++];
+    entry->th32ProcessID = process.id;
+    entry->th32ParentProcessID = process.parent;
+    std::memset(entry->szExeFile, 0, sizeof(entry->szExeFile));
+    std::memcpy(entry->szExeFile, process.name.data(), std::min(process.name.size(), sizeof(entry->szExeFile)));
+    return TRUE;
+}
+
+HANDLE WINAPI FakeCreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
+    fake.snapshotFlags = flags;
+    fake.snapshotProcessId = processId;
+    if (fake.snapshotFails) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    fake.snapshot = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return fake.snapshot;
+}
+
+BOOL WINAPI FakeProcess32First(HANDLE, LPPROCESSENTRY32 entry) {
+    fake.firstEntrySize = entry->dwSize;
+    fake.cursor = 0;
+    return Deliver(entry);
+}
+
+BOOL WINAPI FakeProcess32Next(HANDLE, LPPROCESSENTRY32 entry) { return Deliver(entry); }
+
+BOOL WINAPI FakeProcessIdToSessionId(DWORD processId, DWORD* session) {
+    if (processId == GetCurrentProcessId()) {
+        if (!fake.ownSessionReadable) return FALSE;
+        *session = fake.ownSession;
+        return TRUE;
+    }
+    for (const FakeProcess& process : fake.processes) {
+        if (process.id != processId) continue;
+        if (!process.sessionReadable) return FALSE;
+        *session = process.session;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL WINAPI FakeQueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, LPBYTE buffer, DWORD size,
+                                     LPDWORD needed) {
+    *needed = sizeof(SERVICE_STATUS_PROCESS);
+    if (fake.queryFails || service != FakeService || level != SC_STATUS_PROCESS_INFO ||
+        size < sizeof(SERVICE_STATUS_PROCESS))
+        return FALSE;
+    SERVICE_STATUS_PROCESS status = {};
+    status.dwCurrentState = SERVICE_RUNNING;
+    status.dwProcessId = fake.dcomProcessId;
+    std::memcpy(buffer, &status, sizeof(status));
+    return TRUE;
+}
+
+enum PatchIndex { PatchGetProcAddress, PatchGetModuleHandleA, PatchLoadLibraryA, PatchFreeLibrary, PatchSendMessageA };
+
+FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
+    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0) {
+        if (std::strcmp(name, "ProcessIdToSessionId") == 0)
+            return fake.sessionFunctionMissing ? nullptr
+                                               : reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeProcessIdToSessionId));
+        if (std::strcmp(name, "QueryServiceStatusEx") == 0)
+            return fake.queryFunctionMissing ? nullptr
+                                             : reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeQueryServiceStatusEx));
+    }
+    return Original<decltype(&GetProcAddress)>(PatchGetProcAddress)(module, name);
+}
+
+HMODULE WINAPI FakeGetModuleHandleA(LPCSTR name) {
+    if (fake.kernelModuleMissing && name && lstrcmpiA(name, "Kernel32.dll") == 0) return nullptr;
+    return Original<decltype(&GetModuleHandleA)>(PatchGetModuleHandleA)(name);
+}
+
+HMODULE WINAPI CountingLoadLibraryA(LPCSTR name) {
+    HMODULE module = Original<decltype(&LoadLibraryA)>(PatchLoadLibraryA)(name);
+    if (name && lstrcmpiA(name, "Advapi32.dll") == 0) {
+        ++fake.advapiLoads;
+        fake.loadedAdvapi = module;
+    }
+    return module;
+}
+
+BOOL WINAPI CountingFreeLibrary(HMODULE module) {
+    if (module && module == fake.loadedAdvapi) ++fake.advapiFrees;
+    return Original<decltype(&FreeLibrary)>(PatchFreeLibrary)(module);
+}
+
+LRESULT WINAPI WatchingSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (window == app.processList && message == CB_ADDSTRING && fake.refuseEntries) return CB_ERRSPACE;
+    if (window == app.processList && message == CB_SETITEMDATA) fake.itemDataIndexes.push_back(wParam);
+    return Original<decltype(&SendMessageA)>(PatchSendMessageA)(window, message, wParam, lParam);
+}
+
+SC_HANDLE WINAPI FakeOpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) {
+    fake.managerAccess = access;
+    fake.managerOnLocalDatabase = machine == nullptr && database == nullptr;
+    if (fake.managerFails) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return FakeManager;
+}
+
+SC_HANDLE WINAPI FakeOpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
+    fake.serviceName = name;
+    fake.serviceAccess = access;
+    if (fake.serviceFails || manager != FakeManager) {
+        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    return FakeService;
+}
+
+BOOL WINAPI FakeCloseServiceHandle(SC_HANDLE handle) {
+    fake.closedServiceHandles.push_back(handle);
+    return TRUE;
+}
+
+void InstallFakeSystem() {
+    fake = FakeSystem();
+    patches.clear();
+    // Kept at the indexes of PatchIndex: the pass-through fakes find their originals there.
+    patches.emplace_back(new IatPatch("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress)));
+    patches.emplace_back(new IatPatch("kernel32.dll", "GetModuleHandleA", AsPatch(&FakeGetModuleHandleA)));
+    patches.emplace_back(new IatPatch("kernel32.dll", "LoadLibraryA", AsPatch(&CountingLoadLibraryA)));
+    patches.emplace_back(new IatPatch("kernel32.dll", "FreeLibrary", AsPatch(&CountingFreeLibrary)));
+    patches.emplace_back(new IatPatch("user32.dll", "SendMessageA", AsPatch(&WatchingSendMessageA)));
+    patches.emplace_back(new IatPatch("kernel32.dll", "CreateToolhelp32Snapshot", AsPatch(&FakeCreateToolhelp32Snapshot)));
+    patches.emplace_back(new IatPatch("kernel32.dll", "Process32First", AsPatch(&FakeProcess32First)));
+    patches.emplace_back(new IatPatch("kernel32.dll", "Process32Next", AsPatch(&FakeProcess32Next)));
+    patches.emplace_back(new IatPatch("advapi32.dll", "OpenSCManagerA", AsPatch(&FakeOpenSCManagerA)));
+    patches.emplace_back(new IatPatch("advapi32.dll", "OpenServiceA", AsPatch(&FakeOpenServiceA)));
+    patches.emplace_back(new IatPatch("advapi32.dll", "CloseServiceHandle", AsPatch(&FakeCloseServiceHandle)));
+}
+
+struct Entry {
+    std::string text;
+    LRESULT data;
+    bool operator==(const Entry& other) const { return text == other.text && data == other.data; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Entry& entry) {
+    return out << "\"" << entry.text << "\" (" << entry.data << ")";
+}
+
+std::vector<Entry> ListEntries() {
+    std::vector<Entry> entries;
+    LRESULT count = SendMessageA(app.processList, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        char text[512] = {};
+        SendMessageA(app.processList, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back({text, SendMessageA(app.processList, CB_GETITEMDATA, i, 0)});
+    }
+    return entries;
+}
+
+std::string EntryText(const std::string& name, DWORD id) { return name + "   [PID " + std::to_string(id) + "]"; }
+
+class ProcessPicker : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(OpenMainWindow());
+        InstallFakeSystem();
+    }
+    void TearDown() override {
+        patches.clear();
+        CloseMainWindow();
+    }
+    static void Add(DWORD id, const std::string& name, DWORD parent = 4, DWORD session = 1, bool readable = true) {
+        fake.processes.push_back({id, parent, name, session, readable});
+    }
+};
+
+TEST_F(ProcessPicker, ListsOnlyTheUsersOwnSessionWithoutSystemHelpers) {
+    fake.dcomProcessId = 50;
+    Add(0, "[System Process]", 0, 1);
+    Add(GetCurrentProcessId(), "process_picker_test.exe");
+    Add(100, "service.exe", 4, 0);
+    Add(101, "unreadable.exe", 4, 1, false);
+    Add(200, "dllhost.exe", 50);
+    Add(50, "launcher.exe");
+    const char* excluded[] = {"CONHOST.EXE",      "crashhelper.exe",      "CtfMon.exe",         "nvcontainer.exe",
+                              "NVSPHELPER64.EXE", "nvidia broadcast.exe", "NVIDIA Overlay.exe", "SVCHOST.EXE",
+                              "svchost.exe"};
+    DWORD id = 300;
+    for (const char* name : excluded) Add(id++, name);
+    // Names are compared whole: these only contain an excluded name.
+    Add(400, "notsvchost.exe");
+    Add(401, "svchost.exe.old");
+    Add(402, "xsvchost.exe");
+    Add(42, "a.exe");
+    Add(403, "Zeta.exe", 4, 1);
+
+    RefreshProcessList();
+
+    std::vector<Entry> expected = {
+        {EntryText("a.exe", 42), 42},          {EntryText("launcher.exe", 50), 50},
+        {EntryText("notsvchost.exe", 400), 400}, {EntryText("svchost.exe.old", 401), 401},
+        {EntryText("xsvchost.exe", 402), 402},   {EntryText("Zeta.exe", 403), 403},
+    };
+    EXPECT_EQ(ListEntries(), expected);
+    EXPECT_EQ(ListEntries()[0].text, "a.exe   [PID 42]");
+    EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_AT), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_PROCESS), BST_UNCHECKED);
+
+    EXPECT_EQ(fake.snapshotFlags, static_cast<DWORD>(TH32CS_SNAPPROCESS));
+    EXPECT_EQ(fake.snapshotProcessId, 0u);
+    EXPECT_EQ(fake.firstEntrySize, 304u);
+    EXPECT_FALSE(GetHandleInformation(fake.snapshot, &id)) << "snapshot left open";
+    EXPECT_EQ(app.processSnapshot, nullptr);
+}
+
+TEST_F(ProcessPicker, SortsEntriesOfOneNameByTheirWholeText) {
+    Add(956, "a.exe");
+    Add(1234, "a.exe");
+    Add(7, "B.exe");
+    RefreshProcessList();
+    std::vector<Entry> expected = {{EntryText("a.exe", 1234), 1234}, {EntryText("a.exe", 956), 956},
+                                   {EntryText("B.exe", 7), 7}};
+    EXPECT_EQ(ListEntries(), expected);
+}
+
+TEST_F(ProcessPicker, LooksUpTheDcomLauncherReadOnlyAndReleasesEverything) {
+    fake.dcomProcessId = 50;
+    Add(200, "dllhost.exe", 50);
+    EXPECT_EQ(FindDcomLaunchProcessId(), 50u);
+    EXPECT_EQ(app.dcomLaunchProcessId, 50u);
+    EXPECT_TRUE(fake.managerOnLocalDatabase);
+    EXPECT_EQ(fake.managerAccess, static_cast<DWORD>(SC_MANAGER_CONNECT));
+    EXPECT_EQ(fake.serviceName, "DcomLaunch");
+    EXPECT_EQ(fake.serviceAccess, static_cast<DWORD>(SERVICE_QUERY_STATUS));
+    EXPECT_EQ(fake.closedServiceHandles, (std::vector<SC_HANDLE>{FakeService, FakeManager}));
+    EXPECT_EQ(fake.advapiLoads, 1);
+    EXPECT_EQ(fake.advapiFrees, 1);
+    EXPECT_EQ(app.serviceManager, nullptr);
+    EXPECT_EQ(app.dcomService, nullptr);
+    EXPECT_EQ(app.advapiModule, nullptr);
+    EXPECT_EQ(app.queryServiceStatus, nullptr);
+
+    RefreshProcessList();
+    EXPECT_TRUE(ListEntries().empty());
+}
+
+TEST_F(ProcessPicker, ShowsLauncherChildrenWhenTheServiceLookupFails) {
+    struct Failure {
+        const char* what;
+        bool FakeSystem::*flag;
+        size_t closedHandles;
+    };
+    const Failure failures[] = {
+        {"QueryServiceStatusEx missing", &FakeSystem::queryFunctionMissing, 0},
+        {"service manager", &FakeSystem::managerFails, 0},
+        {"DcomLaunch service", &FakeSystem::serviceFails, 1},
+        {"status query", &FakeSystem::queryFails, 2},
+    };
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.what);
+        fake.processes.clear();
+        fake.closedServiceHandles.clear();
+        fake.advapiLoads = fake.advapiFrees = 0;
+        fake.queryFunctionMissing = fake.managerFails = fake.serviceFails = fake.queryFails = false;
+        fake.*failure.flag = true;
+        fake.dcomProcessId = 50;
+        Add(200, "dllhost.exe", 50);
+        {
+            MessageBoxRecorder boxes;
+            RefreshProcessList();
+            EXPECT_TRUE(boxes.calls().empty());
+        }
+        EXPECT_EQ(app.dcomLaunchProcessId, 0u);
+        EXPECT_EQ(ListEntries(), (std::vector<Entry>{{EntryText("dllhost.exe", 200), 200}}));
+        EXPECT_EQ(fake.closedServiceHandles.size(), failure.closedHandles);
+        EXPECT_EQ(fake.advapiLoads, 1);
+        EXPECT_EQ(fake.advapiFrees, 1);
+    }
+}
+
+TEST_F(ProcessPicker, SnapshotFailureShowsTheErrorAndLeavesTheListEmpty) {
+    Add(42, "a.exe");
+    RefreshProcessList();
+    ASSERT_EQ(ListEntries().size(), 1u);
+
+    SendCommand(IDC_LANGUAGE);  // now German
+    fake.snapshotFails = true;
+    MessageBoxRecorder boxes;
+    RefreshProcessList();
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
+    EXPECT_EQ(boxes.calls()[0].text, "Die Prozessliste konnte nicht gelesen werden.");
+    EXPECT_EQ(boxes.calls()[0].caption, PRODUCT_TITLE);
+    EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_TRUE(ListEntries().empty());
+    EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), CB_ERR);
+}
+
+TEST_F(ProcessPicker, WithoutSessionsTheListStaysEmptyAndSilent) {
+    struct Case {
+        const char* what;
+        bool FakeSystem::*flag;
+    };
+    const Case cases[] = {
+        {"session function missing", &FakeSystem::sessionFunctionMissing},
+        {"kernel module missing", &FakeSystem::kernelModuleMissing},
+    };
+    for (const Case& missing : cases) {
+        SCOPED_TRACE(missing.what);
+        fake.sessionFunctionMissing = fake.kernelModuleMissing = false;
+        fake.processes.clear();
+        Add(42, "a.exe");
+        RefreshProcessList();
+        ASSERT_EQ(ListEntries().size(), 1u);
+
+        fake.*missing.flag = true;
+        fake.snapshotFlags = 0;
+        MessageBoxRecorder boxes;
+        RefreshProcessList();
+        EXPECT_TRUE(ListEntries().empty());
+        EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), CB_ERR);
+        EXPECT_TRUE(boxes.calls().empty());
+        EXPECT_EQ(fake.snapshotFlags, 0u) << "no snapshot should be taken";
+    }
+
+    fake.sessionFunctionMissing = fake.kernelModuleMissing = false;
+    fake.ownSessionReadable = false;
+    MessageBoxRecorder boxes;
+    RefreshProcessList();
+    EXPECT_TRUE(ListEntries().empty());
+    EXPECT_TRUE(boxes.calls().empty());
+}
+
+TEST_F(ProcessPicker, LongestNamesFitAndAnUnterminatedNameIsCut) {
+    std::string longest(259, 'n');
+    Add(4294967295u, longest);
+    RefreshProcessList();
+    EXPECT_EQ(ListEntries(), (std::vector<Entry>{{longest + "   [PID 4294967295]", static_cast<LRESULT>(4294967295u)}}));
+
+    // A name that fills the whole field without a terminator must not run into the
+    // fields behind it.
+    fake.processes.clear();
+    Add(77, std::string(260, 'x'));
+    RefreshProcessList();
+    EXPECT_EQ(ListEntries(), (std::vector<Entry>{{std::string(259, 'x') + "   [PID 77]", 77}}));
+}
+
+TEST_F(ProcessPicker, EntriesTheControlRefusesAreLeftOut) {
+    Add(42, "a.exe");
+    Add(43, "b.exe");
+    fake.refuseEntries = true;
+    RefreshProcessList();
+    EXPECT_TRUE(ListEntries().empty());
+    EXPECT_TRUE(fake.itemDataIndexes.empty());
+}
+
+// Real processes in the test's own session, started from copies of the sleeper.
+class RunningProcesses : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(OpenMainWindow()); }
+    void TearDown() override {
+        for (PROCESS_INFORMATION& child : children_) {
+            TerminateProcess(child.hProcess, 0);
+            WaitForSingleObject(child.hProcess, 5000);
+            CloseHandle(child.hProcess);
+            CloseHandle(child.hThread);
+        }
+        for (const std::string& copy : copies_) DeleteFileA(copy.c_str());
+        RemoveDirectoryA(folder_.c_str());
+        CloseMainWindow();
+    }
+    DWORD StartCopy(const std::string& name) {
+        folder_ = BuildFolder() + "picker-copies";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        std::string path = folder_ + "\\" + name;
+        if (!CopyFileA((BuildFolder() + "sleeper.exe").c_str(), path.c_str(), FALSE)) return 0;
+        copies_.push_back(path);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION child = {};
+        std::string commandLine = "\"" + path + "\"";
+        if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                            nullptr, &startup, &child))
+            return 0;
+        children_.push_back(child);
+        return child.dwProcessId;
+    }
+    static bool Listed(const std::string& prefix) {
+        for (const Entry& entry : ListEntries())
+            if (entry.text.compare(0, prefix.size(), prefix) == 0) return true;
+        return false;
+    }
+
+private:
+    std::string folder_;
+    std::vector<std::string> copies_;
+    std::vector<PROCESS_INFORMATION> children_;
+};
+
+TEST_F(RunningProcesses, AChildAppearsWithItsIdAndAnExcludedNameDoesNot) {
+    DWORD listed = StartCopy("picker_child.exe");
+    DWORD hidden = StartCopy("SVCHOST.EXE");
+    DWORD similar = StartCopy("mysvchost.exe");
+    ASSERT_NE(listed, 0u);
+    ASSERT_NE(hidden, 0u);
+    ASSERT_NE(similar, 0u);
+    Sleep(300);
+
+    SendCommand(IDC_REFRESH);
+    std::vector<Entry> entries = ListEntries();
+    EXPECT_NE(std::find(entries.begin(), entries.end(), Entry{EntryText("picker_child.exe", listed), static_cast<LRESULT>(listed)}),
+              entries.end());
+    EXPECT_NE(std::find(entries.begin(), entries.end(), Entry{EntryText("mysvchost.exe", similar), static_cast<LRESULT>(similar)}),
+              entries.end());
+    for (const Entry& entry : entries) {
+        EXPECT_NE(static_cast<DWORD>(entry.data), hidden) << entry;
+        EXPECT_NE(static_cast<DWORD>(entry.data), GetCurrentProcessId()) << entry;
+        EXPECT_NE(entry.data, 0) << entry;
+    }
+    EXPECT_FALSE(Listed("process_picker_test.exe"));
+    EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_PROCESS), BST_UNCHECKED);
+}
+
+}  // namespace
