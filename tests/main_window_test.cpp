@@ -536,3 +536,105 @@ TEST_F(MainWindow, MissingControlsMakeTheirMessagesNoOps) {
 }
 
 }  // namespace
+
+namespace {
+
+// The commands and messages that reach the trigger engine, with its real procedures.
+class MainWindowRouting : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(OpenMainWindow(Frame::Plain)); }
+    void TearDown() override {
+        if (app.waitThread) {
+            SetEvent(app.cancelEvent);
+            WaitForSingleObject(app.waitThread, 5000);
+            CloseHandle(app.waitThread);
+            app.waitThread = nullptr;
+        }
+        CloseMainWindow();
+    }
+    static bool Signalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+};
+
+TEST_F(MainWindowRouting, StartArmsOnlyWhileIdle) {
+    MessageBoxRecorder boxes;
+    SetDlgItemTextA(app.mainWindow, IDC_AT_HOURS, "24");
+    for (RunState state : {RunState::Waiting, RunState::Warning, RunState::Executing}) {
+        app.runState = state;
+        EXPECT_EQ(SendCommand(IDC_START), TRUE);
+        EXPECT_EQ(app.runState, state);
+    }
+    EXPECT_TRUE(boxes.calls().empty());
+
+    app.runState = RunState::Idle;
+    SendCommand(IDC_START);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, Text(StrErrTime));
+
+    SetDlgItemTextA(app.mainWindow, IDC_AT_HOURS, "07");
+    SendCommand(IDC_START);
+    EXPECT_EQ(app.runState, RunState::Waiting);
+    EXPECT_TRUE(app.waitThread != nullptr);
+    EXPECT_FALSE(IsWindowEnabled(app.startButton));
+}
+
+TEST_F(MainWindowRouting, StopCancelsAWaitAndTheThreadsAnswerEndsIt) {
+    SendCommand(IDC_START);
+    ASSERT_EQ(app.runState, RunState::Waiting);
+    EXPECT_EQ(SendCommand(IDC_STOP), TRUE);
+    EXPECT_TRUE(Signalled(app.cancelEvent));
+    // The thread's MsgWaitEnded comes through the queue and the dialog procedure.
+    EXPECT_TRUE(PumpUntil([] { return app.runState == RunState::Idle; }, 5000));
+    EXPECT_EQ(app.waitThread, nullptr);
+    EXPECT_EQ(ItemText(IDC_STATUS), Text(StrStatusCancelled));
+}
+
+TEST_F(MainWindowRouting, TriggerFiredStartsTheWarningAndTicksCountItDown) {
+    // Only the low 32 bits of wParam are the seconds.
+    EXPECT_EQ(MainDialogProc(app.mainWindow, MsgTriggerFired, static_cast<WPARAM>(0x100000000ull + 30), 0), TRUE);
+    EXPECT_EQ(app.runState, RunState::Warning);
+    EXPECT_EQ(app.remainingSeconds, 30u);
+    EXPECT_TRUE(app.warningWindow != nullptr);
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, TIMER_COUNTDOWN, 0), TRUE);
+    EXPECT_EQ(app.remainingSeconds, 29u);
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, 77, 0), TRUE);
+    EXPECT_EQ(app.remainingSeconds, 29u);
+
+    // A wait that ended after firing leaves the warning running.
+    EXPECT_EQ(MainDialogProc(app.mainWindow, MsgWaitEnded, 0, 0), TRUE);
+    EXPECT_EQ(app.runState, RunState::Warning);
+
+    SendCommand(IDC_STOP);
+    EXPECT_EQ(app.runState, RunState::Idle);
+    EXPECT_EQ(app.warningWindow, nullptr);
+}
+
+TEST_F(MainWindowRouting, WaitEndedWithoutFiringReturnsToIdle) {
+    app.runState = RunState::Waiting;
+    EXPECT_EQ(MainDialogProc(app.mainWindow, MsgWaitEnded, static_cast<WPARAM>(0x700000001ull), 0), TRUE);
+    EXPECT_EQ(app.runState, RunState::Idle);
+    EXPECT_EQ(ItemText(IDC_STATUS), Text(StrStatusCancelled));
+}
+
+TEST_F(MainWindowRouting, ClosingCancelsAWaitAndAWarning) {
+    SendCommand(IDC_START);
+    ASSERT_EQ(app.runState, RunState::Waiting);
+    HWND window = app.mainWindow;
+    MainDialogProc(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Signalled(app.cancelEvent));
+    EXPECT_FALSE(IsWindow(window));
+    ASSERT_EQ(WaitForSingleObject(app.waitThread, 5000), WAIT_OBJECT_0);
+    CloseMainWindow();
+
+    ASSERT_TRUE(OpenMainWindow(Frame::Skinned));
+    MainDialogProc(app.mainWindow, MsgTriggerFired, 30, 0);
+    ASSERT_EQ(app.runState, RunState::Warning);
+    HWND warning = app.warningWindow;
+    MainDialogProc(app.mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(warning));
+    EXPECT_EQ(app.runState, RunState::Idle);
+    // The countdown timer is gone: nothing is carried out later.
+    PumpFor(1300);
+    EXPECT_EQ(app.runState, RunState::Idle);
+}
+
+}  // namespace

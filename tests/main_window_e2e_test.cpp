@@ -1,0 +1,276 @@
+// The real program's main window, driven from outside as a user would.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "i18n/Strings.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct Placement {
+    int id;
+    const char* className;
+    int x, y, width;
+};
+
+// Height is left out: a combo box reports its closed height.
+const Placement Controls[] = {
+    {1000, "Button", 14, 32, 510},   {1001, "Button", 30, 56, 125},   {1002, "Button", 170, 56, 110},
+    {1003, "Button", 300, 56, 100},  {1004, "Button", 30, 88, 110},   {1005, "Button", 170, 88, 120},
+    {1006, "Button", 300, 88, 214},  {1100, "Button", 14, 142, 510},  {1101, "Button", 30, 167, 100},
+    {1102, "Button", 30, 200, 72},   {1201, "Edit", 112, 197, 42},    {0, "Static", 159, 200, 10},
+    {1202, "Edit", 174, 197, 42},    {0, "Static", 221, 200, 10},     {1203, "Edit", 236, 197, 42},
+    {1103, "Button", 30, 234, 72},   {1211, "Edit", 112, 231, 42},    {0, "Static", 159, 234, 10},
+    {1212, "Edit", 174, 231, 42},    {1104, "Button", 30, 268, 150},  {1221, "ComboBox", 42, 294, 325},
+    {1222, "Button", 378, 293, 98},  {1301, "Static", 18, 343, 505},  {1302, "Button", 18, 372, 185},
+    {1303, "Button", 215, 372, 135}, {1304, "Button", 365, 388, 70},  {1305, "Button", 443, 388, 80},
+};
+
+void StoreSettings(const char* language, DWORD noSkin) {
+    DeleteSettingsKey();
+    RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "Language", REG_SZ, language, 3);
+    RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "NoSkin", REG_DWORD, &noSkin, sizeof(noSkin));
+}
+
+std::string StoredLanguage() {
+    char value[16] = {};
+    DWORD size = sizeof(value);
+    if (RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "Language", RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return "(none)";
+    return value;
+}
+
+std::string ClassOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+std::string ItemText(HWND window, int id) { return WindowText(GetDlgItem(window, id)); }
+
+// Compares the child windows with the table, `shift` pixels higher.
+void ExpectPlacement(HWND window, int shift) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    ASSERT_EQ(children.size(), std::size(Controls));
+    for (size_t i = 0; i < children.size(); ++i) {
+        SCOPED_TRACE("control #" + std::to_string(i + 1));
+        RECT bounds = {};
+        GetWindowRect(children[i], &bounds);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&bounds), 2);
+        EXPECT_EQ(GetDlgCtrlID(children[i]), Controls[i].id);
+        EXPECT_EQ(ClassOf(children[i]), Controls[i].className);
+        EXPECT_EQ(bounds.left, Controls[i].x);
+        EXPECT_EQ(bounds.top, Controls[i].y - shift);
+        EXPECT_EQ(bounds.right - bounds.left, Controls[i].width);
+    }
+}
+
+INT_PTR CALLBACK BareDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+SIZE TemplateSize(int templateId) {
+    HWND bare = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr, BareDialogProc, 0);
+    RECT bounds = {};
+    GetWindowRect(bare, &bounds);
+    DestroyWindow(bare);
+    return {bounds.right - bounds.left, bounds.bottom - bounds.top};
+}
+
+SIZE WindowSize(HWND window) {
+    RECT bounds = {};
+    GetWindowRect(window, &bounds);
+    return {bounds.right - bounds.left, bounds.bottom - bounds.top};
+}
+
+// Presses the about button and reads the box the program opens, then closes it.
+void ExpectAboutBox(ChildProgram& program, const StringTable& strings) {
+    PostMessageA(GetDlgItem(program.mainWindow, IDC_ABOUT), BM_CLICK, 0, 0);
+    HWND box = FindProcessWindow(program.info.dwProcessId, "#32770", strings.entries[StrAboutTitle], 5000);
+    ASSERT_TRUE(box);
+    // The box's text, as a user reads it: CR LF pairs come back as they were given.
+    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), strings.entries[StrAboutText]);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), program.mainWindow);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    DWORD start = GetTickCount();
+    while (IsWindow(box) && GetTickCount() - start < 5000) Sleep(20);
+    EXPECT_FALSE(IsWindow(box));
+}
+
+class MainWindowEndToEnd : public testing::Test {
+protected:
+    void TearDown() override { DeleteSettingsKey(); }
+};
+
+TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
+    StoreSettings("en", 0);
+    SIZE templateSize = TemplateSize(IDD_MAIN_SKINNED);
+    ChildProgram program;
+    ASSERT_TRUE(program.start());
+    HWND window = program.mainWindow;
+
+    ExpectPlacement(window, 0);
+    SIZE size = WindowSize(window);
+    EXPECT_EQ(size.cx, templateSize.cx);
+    EXPECT_EQ(size.cy, templateSize.cy + 20);
+    EXPECT_EQ(ItemText(window, IDC_STATUS), "Ready.");
+    EXPECT_EQ(ItemText(window, IDC_GROUP_ACTION), "Action");
+    EXPECT_EQ(ItemText(window, IDC_LANGUAGE), "DE | EN");
+    EXPECT_EQ(SendMessageA(GetDlgItem(window, IDC_ACT_SHUTDOWN), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageA(GetDlgItem(window, IDC_TRIG_AT), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_STOP)));
+
+    // Escape is no way to close the window.
+    PostMessageA(GetDlgItem(window, IDC_ACT_SHUTDOWN), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(GetDlgItem(window, IDC_ACT_SHUTDOWN), WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    EXPECT_EQ(program.waitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_TRUE(IsWindowVisible(window));
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.waitForExit(), 0u);
+}
+
+TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
+    StoreSettings("de", 1);
+    SIZE templateSize = TemplateSize(IDD_MAIN_PLAIN);
+    ChildProgram program;
+    ASSERT_TRUE(program.start());
+    HWND window = program.mainWindow;
+
+    ExpectPlacement(window, 20);
+    SIZE size = WindowSize(window);
+    EXPECT_EQ(size.cx, templateSize.cx);
+    EXPECT_EQ(size.cy, templateSize.cy);
+    EXPECT_EQ(ItemText(window, IDC_STATUS), "Bereit.");
+    EXPECT_EQ(ItemText(window, IDC_STOP), "STOPP");
+
+    RECT before = {};
+    GetWindowRect(window, &before);
+    for (LPARAM at : {MAKELPARAM(10, 10), MAKELPARAM(40, 10), MAKELPARAM(525, 10), MAKELPARAM(530, 370)}) {
+        PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageA(window, WM_LBUTTONUP, 0, at);
+        PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, at);
+        PostMessageA(window, WM_RBUTTONUP, 0, at);
+    }
+    EXPECT_EQ(program.waitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
+    RECT after = {};
+    GetWindowRect(window, &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
+    EXPECT_FALSE(IsIconic(window));
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.waitForExit(), 0u);
+}
+
+TEST_F(MainWindowEndToEnd, LanguageButtonSwitchesStoresAndTheAboutBoxFollows) {
+    StoreSettings("en", 0);
+    ChildProgram program;
+    ASSERT_TRUE(program.start());
+    HWND window = program.mainWindow;
+    HWND language = GetDlgItem(window, IDC_LANGUAGE);
+
+    ExpectAboutBox(program, EnglishStrings);
+    SendMessageA(language, BM_CLICK, 0, 0);
+    EXPECT_EQ(StoredLanguage(), "de");
+    EXPECT_EQ(ItemText(window, IDC_GROUP_WHEN), "Wann?");
+    EXPECT_EQ(ItemText(window, IDC_STATUS), "Bereit.");
+    EXPECT_EQ(ItemText(window, IDC_ABOUT), GermanStrings.entries[StrAbout]);
+    ExpectAboutBox(program, GermanStrings);
+
+    SendMessageA(language, BM_CLICK, 0, 0);
+    EXPECT_EQ(StoredLanguage(), "en");
+    EXPECT_EQ(ItemText(window, IDC_GROUP_WHEN), "When?");
+    EXPECT_EQ(ItemText(window, IDC_STATUS), "Ready.");
+    ExpectAboutBox(program, EnglishStrings);
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.waitForExit(), 0u);
+}
+
+// The program's list, read from outside: as UTF-16, which is what Wine hands back.
+struct ListedProcess {
+    std::string text;
+    DWORD id;
+};
+
+std::vector<ListedProcess> ReadProcessList(HWND window) {
+    HWND list = GetDlgItem(window, IDC_PROCESS_LIST);
+    std::vector<ListedProcess> entries;
+    LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t wide[512] = {};
+        SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
+        char text[512] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), nullptr, nullptr);
+        entries.push_back({text, static_cast<DWORD>(SendMessageW(list, CB_GETITEMDATA, i, 0))});
+    }
+    return entries;
+}
+
+struct SleeperCopy {
+    std::string path;
+    PROCESS_INFORMATION info = {};
+    explicit SleeperCopy(const std::string& name) {
+        std::string folder = BuildFolder() + "e2e-copies";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        path = folder + "\\" + name;
+        if (!CopyFileA((BuildFolder() + "sleeper.exe").c_str(), path.c_str(), FALSE)) return;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        std::string commandLine = "\"" + path + "\"";
+        CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                       &startup, &info);
+    }
+    ~SleeperCopy() {
+        if (info.hProcess) {
+            TerminateProcess(info.hProcess, 0);
+            WaitForSingleObject(info.hProcess, 5000);
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+        DeleteFileA(path.c_str());
+    }
+};
+
+TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExcludedNames) {
+    StoreSettings("en", 0);
+    SleeperCopy listed("e2e_child.exe");
+    SleeperCopy hidden("SVCHOST.EXE");
+    ASSERT_TRUE(listed.info.hProcess);
+    ASSERT_TRUE(hidden.info.hProcess);
+    Sleep(300);
+
+    ChildProgram program;
+    ASSERT_TRUE(program.start());
+    std::vector<ListedProcess> entries = ReadProcessList(program.mainWindow);
+    bool found = false;
+    for (const ListedProcess& entry : entries) {
+        if (entry.id == listed.info.dwProcessId) {
+            found = true;
+            EXPECT_EQ(entry.text, "e2e_child.exe   [PID " + std::to_string(entry.id) + "]");
+        }
+        EXPECT_NE(entry.id, hidden.info.dwProcessId) << entry.text;
+        EXPECT_NE(entry.id, program.info.dwProcessId) << entry.text;
+    }
+    EXPECT_TRUE(found);
+    EXPECT_EQ(SendMessageW(GetDlgItem(program.mainWindow, IDC_PROCESS_LIST), CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(GetDlgItem(program.mainWindow, IDC_TRIG_PROCESS), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+    // A process started later appears after Refresh.
+    SleeperCopy later("e2e_later.exe");
+    Sleep(300);
+    SendMessageA(GetDlgItem(program.mainWindow, IDC_REFRESH), BM_CLICK, 0, 0);
+    found = false;
+    for (const ListedProcess& entry : ReadProcessList(program.mainWindow))
+        if (entry.id == later.info.dwProcessId) found = entry.text == "e2e_later.exe   [PID " + std::to_string(entry.id) + "]";
+    EXPECT_TRUE(found);
+
+    PostMessageA(program.mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.waitForExit(), 0u);
+}
+
+}  // namespace
