@@ -1,0 +1,288 @@
+// The real Dormivex.exe driven from this process under Wine's relay trace: START to
+// the power call, every way to cancel, closing while armed, and a rejected START.
+// Standby and hibernate are Wine stubs, so these runs never end the session; the
+// session-ending actions are in the isolated test. Scenarios run side by side, each
+// in its own program, to keep the ten-second warnings from adding up.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/RelayTrace.h"
+#include "support/RemoteDrive.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const char WarningCaption[] = "Dormivex x64 0.3.4.6 - Warning";
+
+class EngineEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        DeleteSettingsKey();
+        SetRelayInclude(ENGINE_RELAY_INCLUDE);
+    }
+    static void TearDownTestSuite() { ClearRelayInclude(); }
+};
+
+void RunSideBySide(const std::vector<std::function<void()>>& scenarios) {
+    std::vector<std::thread> threads;
+    for (const auto& scenario : scenarios) threads.emplace_back(scenario);
+    for (std::thread& thread : threads) thread.join();
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// Index of the first text equal to `text` at or after `from`, or -1.
+int IndexOf(const std::vector<std::string>& texts, const std::string& text, int from = 0) {
+    for (int i = from; i < static_cast<int>(texts.size()); ++i)
+        if (texts[i] == text) return i;
+    return -1;
+}
+
+// A message box of the process: a dialog with the product title and no START button.
+HWND MessageBoxOf(DWORD processId) {
+    for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", PRODUCT_TITLE); window;
+         window = FindWindowExA(nullptr, window, "#32770", PRODUCT_TITLE)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && !GetDlgItem(window, IDC_START) && IsWindowVisible(window)) return window;
+    }
+    return nullptr;
+}
+
+void CloseAndExpectZero(TracedProgram& traced) {
+    PostMessageA(traced.program.mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(traced.program.waitForExit(5000), 0u);
+}
+
+// Now with a suspend action: one SetSuspendState(hibernate, force, FALSE) about ten
+// seconds after START, no privilege step, then "Ready." again.
+void NowSuspends(int action, bool force) {
+    std::string name = "now-" + std::to_string(action) + "-" + std::to_string(force);
+    SCOPED_TRACE(name);
+    TracedProgram traced;
+    ASSERT_TRUE(traced.start(name));
+    HWND main = traced.program.mainWindow;
+    RemoteChoose(main, action, force, 1);
+    DWORD start = GetTickCount();
+    RemotePress(main, IDC_START);
+    HWND warning = FindProcessWindow(traced.program.info.dwProcessId, "#32770", WarningCaption, 3000);
+    ASSERT_NE(warning, nullptr);
+    EXPECT_EQ(RemoteText(GetDlgItem(warning, IDC_WARN_TEXT)).substr(0, 22),
+              std::string(action == 4 ? "Standby in 10 seconds." : "Hibernate in 10 second").substr(0, 22));
+    ASSERT_TRUE(WaitFor([&] { return !traced.calls("powrprof.SetSuspendState").empty(); }, 16000));
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 9000u);
+    EXPECT_LE(elapsed, 13000u);
+    std::vector<TraceCall> calls = traced.calls("powrprof.SetSuspendState");
+    ASSERT_EQ(calls.size(), 1u);
+    ASSERT_EQ(calls[0].args.size(), 3u);
+    EXPECT_EQ(LowByte(calls[0].args[0]), action == 5 ? 1u : 0u);
+    EXPECT_EQ(LowByte(calls[0].args[1]), force ? 1u : 0u);
+    EXPECT_EQ(LowByte(calls[0].args[2]), 0u);
+    EXPECT_TRUE(traced.calls("user32.ExitWindowsEx").empty());
+    EXPECT_TRUE(traced.calls("advapi32.AdjustTokenPrivileges").empty());
+    ASSERT_TRUE(WaitFor([&] { return RemoteStatus(main) == "Ready."; }, 3000));
+    std::vector<std::string> texts = traced.statusTexts();
+    int executing = IndexOf(texts, "Executing action ...");
+    EXPECT_GE(executing, 0);
+    EXPECT_GE(IndexOf(texts, "Ready.", executing + 1), 0);
+    CloseAndExpectZero(traced);
+}
+
+// Now, then one way of cancelling the warning once it is up; nothing is called.
+void NowCancelled(const std::string& name, const std::function<void(HWND main, HWND warning)>& cancel) {
+    SCOPED_TRACE(name);
+    TracedProgram traced;
+    ASSERT_TRUE(traced.start("cancel-" + name));
+    HWND main = traced.program.mainWindow;
+    RemoteChoose(main, 4, true, 1);
+    RemotePress(main, IDC_START);
+    HWND warning = FindProcessWindow(traced.program.info.dwProcessId, "#32770", WarningCaption, 3000);
+    ASSERT_NE(warning, nullptr);
+    Sleep(1500);
+    cancel(main, warning);
+    ASSERT_TRUE(WaitFor([&] { return RemoteStatus(main) == "Cancelled."; }, 3000));
+    EXPECT_FALSE(IsWindow(warning));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, IDC_START)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_STOP)));
+    Sleep(10000);  // past the moment the action would have come
+    EXPECT_FALSE(traced.anyPowerCall());
+    EXPECT_EQ(RemoteStatus(main), "Cancelled.");
+    CloseAndExpectZero(traced);
+}
+
+// A countdown of an hour, then STOP: "Stopping ..." and then "Cancelled.".
+void StopWhileWaiting() {
+    SCOPED_TRACE("stop while waiting");
+    TracedProgram traced;
+    ASSERT_TRUE(traced.start("stop-waiting"));
+    HWND main = traced.program.mainWindow;
+    RemoteChoose(main, 1, true, 2);
+    RemoteCountdown(main, "1", "0", "0");
+    RemotePress(main, IDC_START);
+    ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
+    EXPECT_EQ(RemoteStatus(main), "Waiting for the selected trigger ...");
+    RemotePress(main, IDC_STOP);
+    ASSERT_TRUE(WaitFor([&] { return RemoteStatus(main) == "Cancelled."; }, 3000));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, IDC_START)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_STOP)));
+    std::vector<std::string> texts = traced.statusTexts();
+    int stopping = IndexOf(texts, "Stopping ...");
+    EXPECT_GE(stopping, 0);
+    EXPECT_GE(IndexOf(texts, "Cancelled.", stopping + 1), 0);
+    EXPECT_FALSE(traced.anyPowerCall());
+    CloseAndExpectZero(traced);
+}
+
+// Closing the main window while a countdown waits ends the program at once.
+void CloseWhileWaiting() {
+    SCOPED_TRACE("close while waiting");
+    TracedProgram traced;
+    ASSERT_TRUE(traced.start("close-waiting"));
+    HWND main = traced.program.mainWindow;
+    RemoteChoose(main, 1, true, 2);
+    RemoteCountdown(main, "0", "1", "5");
+    RemotePress(main, IDC_START);
+    ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
+    DWORD start = GetTickCount();
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(traced.program.waitForExit(5000), 0u);
+    EXPECT_LE(GetTickCount() - start, 3000u);
+    EXPECT_FALSE(traced.anyPowerCall());
+}
+
+// Text pasted into a number field: rejected with the field's message, nothing armed.
+void PastedTextIsRejected() {
+    SCOPED_TRACE("pasted text");
+    TracedProgram traced;
+    ASSERT_TRUE(traced.start("pasted"));
+    HWND main = traced.program.mainWindow;
+    RemoteChoose(main, 4, false, 2);
+    RemoteCountdown(main, "0", "0", "1a");
+    RemotePress(main, IDC_START);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            box = MessageBoxOf(traced.program.info.dwProcessId);
+            return box != nullptr;
+        },
+        3000));
+    EXPECT_EQ(RemoteText(GetDlgItem(box, 0xFFFF)),
+              "Please enter a valid countdown (HH:MM:SS). Minutes and seconds must be 0 to 59.");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_STOP)));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 3000));
+    Sleep(2000);
+    EXPECT_EQ(RemoteStatus(main), "Ready.");
+    EXPECT_FALSE(traced.anyPowerCall());
+    CloseAndExpectZero(traced);
+}
+
+TEST_F(EngineEndToEnd, NowRunsEachSuspendActionAndEveryCancelStopsIt) {
+    RunSideBySide({
+        [] { NowSuspends(4, false); },
+        [] { NowSuspends(4, true); },
+        [] { NowSuspends(5, false); },
+        [] { NowSuspends(5, true); },
+        [] {
+            NowCancelled("button", [](HWND, HWND warning) {
+                SendMessageA(GetDlgItem(warning, IDC_WARN_CANCEL), BM_CLICK, 0, 0);
+            });
+        },
+        [] {
+            NowCancelled("close box", [](HWND, HWND warning) { PostMessageA(warning, WM_SYSCOMMAND, SC_CLOSE, 0); });
+        },
+        [] { NowCancelled("stop", [](HWND main, HWND) { RemotePress(main, IDC_STOP); }); },
+        StopWhileWaiting,
+        CloseWhileWaiting,
+        PastedTextIsRejected,
+    });
+}
+
+// The two runs that take a full minute of warning, side by side: a countdown of
+// 00:01:05 through its silent wait, and the exit of a watched process.
+TEST_F(EngineEndToEnd, CountdownAndProcessExitRunTheActionAfterTheirMinuteOfWarning) {
+    RunSideBySide({
+        [] {
+            SCOPED_TRACE("countdown 00:01:05");
+            TracedProgram traced;
+            ASSERT_TRUE(traced.start("countdown"));
+            HWND main = traced.program.mainWindow;
+            RemoteChoose(main, 4, false, 2);
+            RemoteCountdown(main, "00", "01", "05");
+            DWORD start = GetTickCount();
+            RemotePress(main, IDC_START);
+            ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
+            DWORD pid = traced.program.info.dwProcessId;
+            // Silent for five seconds, then the warning with the full minute.
+            Sleep(3000);
+            EXPECT_EQ(FindProcessWindow(pid, "#32770", WarningCaption, 0), nullptr);
+            EXPECT_EQ(RemoteStatus(main), "Waiting for the selected trigger ...");
+            HWND warning = FindProcessWindow(pid, "#32770", WarningCaption, 8000);
+            ASSERT_NE(warning, nullptr);
+            EXPECT_GE(GetTickCount() - start, 4000u);
+            EXPECT_EQ(RemoteText(GetDlgItem(warning, IDC_WARN_TEXT)),
+                      "Standby in 60 seconds.\r\n\r\nUse CANCEL to stop the action.");
+            EXPECT_EQ(RemoteStatus(main), "Warning active - STOP can cancel the action.");
+            ASSERT_TRUE(WaitFor([&] { return traced.anyPowerCall(); }, 70000));
+            DWORD elapsed = GetTickCount() - start;
+            EXPECT_GE(elapsed, 63000u);
+            EXPECT_LE(elapsed, 69000u);
+            std::vector<TraceCall> calls = traced.calls("powrprof.SetSuspendState");
+            ASSERT_EQ(calls.size(), 1u);
+            EXPECT_EQ(LowByte(calls[0].args[0]), 0u);
+            EXPECT_EQ(LowByte(calls[0].args[1]), 0u);
+            CloseAndExpectZero(traced);
+        },
+        [] {
+            SCOPED_TRACE("process exit");
+            PROCESS_INFORMATION child = {};
+            std::string commandLine = "\"" + BuildFolder() + "sleeper.exe\" 60000";
+            STARTUPINFOA startup = {};
+            startup.cb = sizeof(startup);
+            ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                       &startup, &child));
+            TracedProgram traced;
+            ASSERT_TRUE(traced.start("process-exit"));
+            HWND main = traced.program.mainWindow;
+            RemotePress(main, IDC_REFRESH);
+            ASSERT_TRUE(WaitFor([&] { return RemoteSelectProcess(main, child.dwProcessId); }, 3000));
+            RemoteChoose(main, 5, true, 4);
+            RemotePress(main, IDC_START);
+            ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
+            DWORD pid = traced.program.info.dwProcessId;
+            Sleep(2000);
+            EXPECT_EQ(FindProcessWindow(pid, "#32770", WarningCaption, 0), nullptr);
+            TerminateProcess(child.hProcess, 0);
+            DWORD exited = GetTickCount();
+            CloseHandle(child.hThread);
+            CloseHandle(child.hProcess);
+            HWND warning = FindProcessWindow(pid, "#32770", WarningCaption, 3000);
+            ASSERT_NE(warning, nullptr);
+            EXPECT_EQ(RemoteText(GetDlgItem(warning, IDC_WARN_TEXT)).substr(0, 25), "Hibernate in 60 seconds.\r");
+            ASSERT_TRUE(WaitFor([&] { return traced.anyPowerCall(); }, 70000));
+            DWORD elapsed = GetTickCount() - exited;
+            EXPECT_GE(elapsed, 58000u);
+            EXPECT_LE(elapsed, 64000u);
+            std::vector<TraceCall> calls = traced.calls("powrprof.SetSuspendState");
+            ASSERT_EQ(calls.size(), 1u);
+            EXPECT_EQ(LowByte(calls[0].args[0]), 1u);
+            EXPECT_EQ(LowByte(calls[0].args[1]), 1u);
+            EXPECT_EQ(LowByte(calls[0].args[2]), 0u);
+            CloseAndExpectZero(traced);
+        },
+    });
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+// Driving the real Dormivex.exe from another process of the same Wine session:
+// finding its main window, choosing action and trigger, filling the fields and
+// pressing START. Header-only so the helper programs can use it too.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "../../res/resource.h"
+
+struct DormivexSearch {
+    DWORD processId;  // 0: any process
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchDormivexWindow(HWND window, LPARAM parameter) {
+    DormivexSearch* search = reinterpret_cast<DormivexSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (search->processId && owner != search->processId) return TRUE;
+    char text[64] = {};
+    GetClassNameA(window, text, sizeof(text));
+    if (lstrcmpA(text, "#32770") != 0) return TRUE;
+    if (!GetDlgItem(window, IDC_START) || !IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The main window (the dialog with a START button) of the given process, or of any.
+inline HWND FindDormivexMainWindow(DWORD processId, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DormivexSearch search = {processId, nullptr};
+        EnumWindows(MatchDormivexWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        if (GetTickCount() - start >= timeoutMs) return nullptr;
+        Sleep(50);
+    }
+}
+
+inline std::string RemoteText(HWND window) {
+    char text[1024] = {};
+    SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+inline std::string RemoteStatus(HWND main) { return RemoteText(GetDlgItem(main, IDC_STATUS)); }
+
+// action 1..5 (shut down .. hibernate), trigger 1..4 (now, after, at, process).
+inline void RemoteChoose(HWND main, int action, bool force, int trigger) {
+    for (int i = 1; i <= 5; ++i)
+        SendMessageA(GetDlgItem(main, IDC_ACT_SHUTDOWN + i - 1), BM_SETCHECK, i == action ? BST_CHECKED : 0, 0);
+    SendMessageA(GetDlgItem(main, IDC_FORCE), BM_SETCHECK, force ? BST_CHECKED : BST_UNCHECKED, 0);
+    for (int i = 1; i <= 4; ++i)
+        SendMessageA(GetDlgItem(main, IDC_TRIG_NOW + i - 1), BM_SETCHECK, i == trigger ? BST_CHECKED : 0, 0);
+}
+
+inline void RemoteSetText(HWND main, int id, const char* text) {
+    SendMessageA(GetDlgItem(main, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+inline void RemoteCountdown(HWND main, const char* hours, const char* minutes, const char* seconds) {
+    RemoteSetText(main, IDC_CD_HOURS, hours);
+    RemoteSetText(main, IDC_CD_MINUTES, minutes);
+    RemoteSetText(main, IDC_CD_SECONDS, seconds);
+}
+
+// Presses a button of the main window as a click would, without waiting for it.
+inline void RemotePress(HWND main, int id) {
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(main, id)));
+}
+
+// Selects the process list's entry for a process id; false when it is not listed.
+inline bool RemoteSelectProcess(HWND main, DWORD processId) {
+    HWND list = GetDlgItem(main, IDC_PROCESS_LIST);
+    LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        if (static_cast<DWORD>(SendMessageA(list, CB_GETITEMDATA, i, 0)) != processId) continue;
+        SendMessageA(list, CB_SETCURSEL, i, 0);
+        return true;
+    }
+    return false;
+}
+
+// Waits until the STOP button's enabled state is the given one (START accepted or run over).
+inline bool WaitForStopEnabled(HWND main, bool enabled, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while ((IsWindowEnabled(GetDlgItem(main, IDC_STOP)) != FALSE) != enabled) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(10);
+    }
+    return true;
+}
