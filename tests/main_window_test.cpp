@@ -577,6 +577,17 @@ TEST_F(MainWindowRouting, StartArmsOnlyWhileIdle) {
     EXPECT_FALSE(IsWindowEnabled(app.startButton));
 }
 
+TEST_F(MainWindowRouting, StopDoesNothingWhileIdleOrExecuting) {
+    for (RunState state : {RunState::Idle, RunState::Executing}) {
+        app.runState = state;
+        EXPECT_EQ(SendCommand(IDC_STOP), TRUE);
+        EXPECT_EQ(app.runState, state);
+        EXPECT_FALSE(Signalled(app.cancelEvent));
+        EXPECT_EQ(ItemText(IDC_STATUS), Text(StrStatusReady));
+    }
+    app.runState = RunState::Idle;
+}
+
 TEST_F(MainWindowRouting, StopCancelsAWaitAndTheThreadsAnswerEndsIt) {
     SendCommand(IDC_START);
     ASSERT_EQ(app.runState, RunState::Waiting);

@@ -367,6 +367,28 @@ TEST_F(ProcessPicker, SnapshotFailureShowsTheErrorAndLeavesTheListEmpty) {
     EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), CB_ERR);
 }
 
+// At start-up the box comes while the window is still hidden, and the window opens
+// afterwards with an empty list.
+bool ownerVisibleAtBox = true;
+int boxesAtStartUp = 0;
+int WINAPI NoteVisibilityMessageBoxA(HWND owner, LPCSTR, LPCSTR, UINT) {
+    ++boxesAtStartUp;
+    ownerVisibleAtBox = owner && IsWindowVisible(owner);
+    return IDOK;
+}
+
+TEST_F(ProcessPicker, SnapshotFailureAtStartUpComesBeforeTheWindowShows) {
+    CloseMainWindow();
+    fake.snapshotFails = true;
+    IatPatch box("user32.dll", "MessageBoxA", AsPatch(&NoteVisibilityMessageBoxA));
+    boxesAtStartUp = 0;
+    ASSERT_TRUE(OpenMainWindow());
+    EXPECT_EQ(boxesAtStartUp, 1);
+    EXPECT_FALSE(ownerVisibleAtBox);
+    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
+    EXPECT_TRUE(ListEntries().empty());
+}
+
 TEST_F(ProcessPicker, WithoutSessionsTheListStaysEmptyAndSilent) {
     struct Case {
         const char* what;
