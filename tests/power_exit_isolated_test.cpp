@@ -17,6 +17,8 @@ namespace {
 const char SessionScript[] = R"SH(#!/bin/sh
 # session.sh BUILD NAME ACTION FORCE: Dormivex.exe with Now in a Wine session of its own.
 build=$1 name=$2 action=$3 force=$4
+# Nothing of this shell may keep the test runner's output open.
+exec </dev/null >/dev/null 2>&1
 wine=/usr/lib/wine/wine64
 template=$build/wineprefix-session-template
 prefix=$build/wineprefix-session-$name
@@ -45,10 +47,14 @@ export WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml="
 WINEDEBUG=+timestamp,+relay "$wine" "$build/Dormivex.exe" >"$out.log" 2>&1 &
 program=$!
 WINEDEBUG=-all "$wine" "$build/engine_driver.exe" "$action" "$force" 1 >"$out.driver" 2>&1
-( sleep 40; kill -9 $program 2>/dev/null ) &
-watchdog=$!
+# The session's end takes the program with it; give up after 40 seconds.
+i=0
+while [ $i -lt 400 ] && [ -e /proc/$program ] && ! grep -q ') Z' /proc/$program/stat; do
+  sleep 0.1
+  i=$((i + 1))
+done
+kill -9 $program 2>/dev/null
 wait $program
-kill $watchdog 2>/dev/null
 wineserver -k 2>/dev/null
 echo done >"$out.done"
 )SH";
