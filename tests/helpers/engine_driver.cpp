@@ -10,7 +10,18 @@
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
-    HWND main = FindDormivexMainWindow(0, 30000);
+    // With several programs running, take one that is idle (START enabled).
+    HWND main = nullptr;
+    for (DWORD start = GetTickCount(); !main && GetTickCount() - start < 30000; Sleep(50)) {
+        for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", nullptr); window;
+             window = FindWindowExA(nullptr, window, "#32770", nullptr)) {
+            HWND startButton = GetDlgItem(window, IDC_START);
+            if (startButton && IsWindowEnabled(startButton) && IsWindowVisible(window)) {
+                main = window;
+                break;
+            }
+        }
+    }
     if (!main) {
         std::printf("no window\n");
         return 1;
