@@ -370,10 +370,12 @@ TEST_F(ProcessPicker, SnapshotFailureShowsTheErrorAndLeavesTheListEmpty) {
 // At start-up the box comes while the window is still hidden, and the window opens
 // afterwards with an empty list.
 bool ownerVisibleAtBox = true;
+HWND ownerAtBox = nullptr;
 int boxesAtStartUp = 0;
 int WINAPI NoteVisibilityMessageBoxA(HWND owner, LPCSTR, LPCSTR, UINT) {
     ++boxesAtStartUp;
-    ownerVisibleAtBox = owner && IsWindowVisible(owner);
+    ownerAtBox = owner;
+    ownerVisibleAtBox = IsWindowVisible(owner);
     return IDOK;
 }
 
@@ -384,6 +386,7 @@ TEST_F(ProcessPicker, SnapshotFailureAtStartUpComesBeforeTheWindowShows) {
     boxesAtStartUp = 0;
     ASSERT_TRUE(OpenMainWindow());
     EXPECT_EQ(boxesAtStartUp, 1);
+    EXPECT_EQ(ownerAtBox, app.mainWindow);
     EXPECT_FALSE(ownerVisibleAtBox);
     EXPECT_TRUE(IsWindowVisible(app.mainWindow));
     EXPECT_TRUE(ListEntries().empty());
