@@ -204,6 +204,16 @@ TEST_F(TriggerTest, NowWarnsForTenSecondsWhateverWasSetBefore) {
     EXPECT_EQ(TakeTriggerFired(), 10);
 }
 
+TEST_F(TriggerTest, ChoicesChangedAfterStartDoNotReachTheArmedRun) {
+    Choose(5, 1, true);
+    Start();
+    Choose(1, 2, false);
+    ASSERT_TRUE(PumpUntil([] { return app.runState == RunState::Warning; }, 2000));
+    EXPECT_EQ(WindowText(app.warningText), "Hibernate in 10 seconds.\r\n\r\nUse CANCEL to stop the action.");
+    EXPECT_EQ(app.action, ActionKind::Hibernate);
+    EXPECT_EQ(app.forceClose, 1);
+}
+
 TEST_F(TriggerTest, ChoicesComeFromTheRadioButtonsAndAMissingOneStopsSilently) {
     for (int action = 1; action <= 5; ++action)
         for (int trigger = 1; trigger <= 4; ++trigger) {
