@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/RelayTrace.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -58,25 +59,6 @@ wait $program
 wineserver -k 2>/dev/null
 echo done >"$out.done"
 )SH";
-
-std::string UnixPath(std::string path) {
-    if (path.size() >= 2 && path[1] == ':') path = path.substr(2);
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
-    std::string text;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
-    CloseHandle(file);
-    return text;
-}
 
 bool WriteWholeFile(const std::string& path, const std::string& text) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -30,7 +30,7 @@ TracedProgram::~TracedProgram() { program.kill(); }
 // therefore started from a Unix shell in the same prefix, with its output in the
 // log; that shell's process cannot be waited on, so the program is found by its
 // window, one start at a time.
-static std::string UnixPath(const std::string& windowsPath) {
+std::string UnixPath(const std::string& windowsPath) {
     std::string path = windowsPath;
     if (path.size() >= 2 && path[1] == ':') path = path.substr(2);
     for (char& c : path)
@@ -79,9 +79,9 @@ bool TracedProgram::start(const std::string& name) {
     return program.info.hProcess && program.mainWindow;
 }
 
-std::string TracedProgram::trace() const {
-    HANDLE file = CreateFileA(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::string ReadWholeFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "";
     std::string text;
     char buffer[65536];
@@ -90,6 +90,8 @@ std::string TracedProgram::trace() const {
     CloseHandle(file);
     return text;
 }
+
+std::string TracedProgram::trace() const { return ReadWholeFile(logPath); }
 
 static std::vector<std::string> SplitArgs(const std::string& inside) {
     std::vector<std::string> args;

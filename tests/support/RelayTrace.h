@@ -42,5 +42,10 @@ struct TracedProgram {
     bool anyPowerCall() const;
 };
 
+// A path of the Z: drive as the Unix path it stands for.
+std::string UnixPath(const std::string& windowsPath);
+// The whole content of a file that another process may still be writing.
+std::string ReadWholeFile(const std::string& path);
+
 // The low byte of a traced argument (relay prints whole registers).
 unsigned LowByte(const std::string& arg);
