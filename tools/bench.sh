@@ -16,7 +16,7 @@ printf 'imports: %s\n' "$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/
 for script in "$root"/tools/bench-*.sh; do
   [ -f "$script" ] || continue
   echo "== $(basename "$script")"
-  DORMIVEX_BUILD_DIR="$build" bash "$script" || echo "$(basename "$script") failed"
+  bash "$script" "$build" || echo "$(basename "$script") failed"
 done
 
 if [ "${1:-}" = "--full" ]; then
