@@ -35,21 +35,6 @@ void StoreSettings(const char* language, DWORD noSkin) {
     RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "NoSkin", REG_DWORD, &noSkin, sizeof(noSkin));
 }
 
-std::string StoredLanguage() {
-    char value[16] = {};
-    DWORD size = sizeof(value);
-    if (RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "Language", RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS)
-        return "(none)";
-    return value;
-}
-
-std::string ClassOf(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof(name));
-    return name;
-}
-
 std::string ItemText(HWND window, int id) { return WindowText(GetDlgItem(window, id)); }
 
 // Compares the child windows with the table, `shift` pixels higher.

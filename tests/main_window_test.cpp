@@ -67,12 +67,6 @@ std::vector<HWND> Children(HWND window) {
     return children;
 }
 
-std::string ClassOf(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof(name));
-    return name;
-}
-
 bool IsRadio(const ExpectedControl& expected) { return expected.style == R || expected.style == R1; }
 
 bool Checked(int id) { return IsDlgButtonChecked(app.mainWindow, id) == BST_CHECKED; }
@@ -81,15 +75,6 @@ std::string ItemText(int id) {
     char text[256] = {};
     GetDlgItemTextA(app.mainWindow, id, text, sizeof(text));
     return text;
-}
-
-std::string StoredLanguage() {
-    char value[16] = {};
-    DWORD size = sizeof(value);
-    if (RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "Language", RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS)
-        return "(none)";
-    return value;
 }
 
 // Compares every child with the table: order, id, class, text, styles and rectangle.

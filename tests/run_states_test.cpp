@@ -159,9 +159,7 @@ TEST_F(RunStatesTest, AFailedTimedWaitStillWarnsAndAFailedProcessWaitCancels) {
     }
     ExpectState(RunState::Idle, StrStatusCancelled);
     EXPECT_EQ(app.monitoredProcess, nullptr);
-    TerminateProcess(child.hProcess, 0);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    EndSleeper(child);
 }
 
 TEST_F(RunStatesTest, WatchedProcessEndingStartsTheMinuteOfWarning) {
@@ -201,9 +199,7 @@ TEST_F(RunStatesTest, StopWhileWatchingAProcessReleasesItsHandle) {
     EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
     EXPECT_EQ(app.monitoredProcess, nullptr);
     EXPECT_EQ(app.waitThread, nullptr);
-    TerminateProcess(child.hProcess, 0);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    EndSleeper(child);
 }
 
 TEST_F(RunStatesTest, StopRacingTheTimeOutStillGivesACancellableWarning) {

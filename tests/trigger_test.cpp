@@ -291,9 +291,7 @@ TEST_F(TriggerTest, ProcessTriggerOpensForWaitingOnlyAndHandsTheHandleToTheThrea
     EXPECT_EQ(app.warningSeconds, 60u);
     EndRun();
     EXPECT_EQ(app.monitoredProcess, nullptr);
-    TerminateProcess(child.hProcess, 0);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    EndSleeper(child);
 }
 
 TEST_F(TriggerTest, AThreadThatCannotStartUndoesTheRun) {
@@ -315,9 +313,7 @@ TEST_F(TriggerTest, AThreadThatCannotStartUndoesTheRun) {
     EXPECT_EQ(boxes.calls()[0].text, Text(StrErrWaitThread));
     EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
-    TerminateProcess(child.hProcess, 0);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    EndSleeper(child);
 }
 
 TEST_F(TriggerTest, MessagesFollowTheCurrentLanguage) {

@@ -44,6 +44,14 @@ inline PROCESS_INFORMATION StartSleeper(DWORD milliseconds) {
     return info;
 }
 
+// Ends a sleeper (if it still runs) and closes its handles.
+inline void EndSleeper(PROCESS_INFORMATION& child) {
+    TerminateProcess(child.hProcess, 0);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    child = {};
+}
+
 // Puts a process id into the process list as its only, selected entry.
 inline void ListOnly(DWORD processId) {
     SendMessageA(app.processList, CB_RESETCONTENT, 0, 0);

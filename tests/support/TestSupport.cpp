@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/App.h"
+
 void ResetAppState() { app = AppState(); }
 
 void DeleteSettingsKey() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\DormivexZEPH"); }
@@ -186,4 +188,19 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
+}
+
+std::string ClassOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+std::string StoredLanguage() {
+    char value[16] = {};
+    DWORD size = sizeof(value);
+    if (RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "Language", RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return "(none)";
+    return value;
 }

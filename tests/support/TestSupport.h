@@ -52,6 +52,12 @@ struct ChildProgram {
 // Reads a window's text (ANSI).
 std::string WindowText(HWND window);
 
+// The window class name, e.g. "#32770" or "BUTTON".
+std::string ClassOf(HWND window);
+
+// The stored "Language" setting as text, or "(none)" when there is none.
+std::string StoredLanguage();
+
 // A top-level dialog ("#32770") of the process whose owner is `owner`, such as a
 // message box; null when none appears in time.
 HWND FindOwnedDialog(DWORD processId, HWND owner, DWORD timeoutMs);
