@@ -1,3 +1,8 @@
 #include "AppState.h"
 
 AppState app;
+
+void InitAppState() {
+    app.dwmPolicyValue = TRUE;
+    app.warningSeconds = 60;
+}

@@ -1,6 +1,11 @@
 // The one process-wide record. Every procedure of the program reads and writes it
 // directly; the only other thread (the wait thread) touches just the fields its
 // owner wrote before starting it.
+//
+// Every member starts at zero, so the record lives in .bss and costs no bytes of
+// the file; the few non-zero starting values are set by InitAppState() as the
+// first step of start-up. Nothing runs constructors of globals (the program has
+// no C runtime), so the record must stay constant-initialised.
 #pragma once
 
 #include <windows.h>
@@ -50,7 +55,7 @@ struct AppState {
     HANDLE cancelEvent = nullptr;
     HMODULE dwmModule = nullptr;
     DwmSetWindowAttributeFn dwmSetAttribute = nullptr;
-    BOOL dwmPolicyValue = TRUE;
+    BOOL dwmPolicyValue = FALSE;  // TRUE from InitAppState()
 
     // Start-up self-check of the program's own file
     int32_t selfCheckFailed = 0;
@@ -76,7 +81,7 @@ struct AppState {
     TriggerKind trigger = TriggerKind::None;
     WaitMode waitMode = WaitMode::None;
     uint32_t waitMilliseconds = 0;
-    uint32_t warningSeconds = 60;
+    uint32_t warningSeconds = 0;  // 60 from InitAppState()
     HANDLE monitoredProcess = nullptr;
 
     // Run states and the wait thread
@@ -130,6 +135,9 @@ struct AppState {
 };
 
 extern AppState app;
+
+// Sets the non-zero starting values of the record.
+void InitAppState();
 
 // The text of one string of the current language; read at the moment of use.
 inline const char* Text(StringId id) { return app.activeStrings.entries[id]; }

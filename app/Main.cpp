@@ -46,6 +46,7 @@ static void RunMessageLoop() {
 }
 
 void RunProgram() {
+    InitAppState();
     app.instance = GetModuleHandleA(nullptr);
     RestrictDllSearchToSystem();
     RunSelfCheck();

@@ -4,7 +4,10 @@
 
 #include "app/App.h"
 
-void ResetAppState() { app = AppState(); }
+void ResetAppState() {
+    app = AppState();
+    InitAppState();
+}
 
 void DeleteSettingsKey() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\DormivexZEPH"); }
 
