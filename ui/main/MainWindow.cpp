@@ -18,10 +18,11 @@ const DWORD StyleButton = 0x50018000;      // BS_PUSHBUTTON | BS_FLAT | WS_TABST
 // A control whose text is a fixed literal (or none) rather than a translated string.
 const int32_t NoStringId = -1;
 
+// The two ids side by side leave no padding between the fields.
 struct ControlSpec {
     int32_t id;
-    const char* className;
     int32_t textId;
+    const char* className;
     const char* literal;
     DWORD style;
     DWORD extendedStyle;
@@ -30,33 +31,33 @@ struct ControlSpec {
 
 // Creation order is the tab order.
 static const ControlSpec MainControls[] = {
-    {IDC_GROUP_ACTION, "BUTTON", StrGroupAction, nullptr, StyleGroupBox, 0, 14, 32, 510, 100},
-    {IDC_ACT_SHUTDOWN, "BUTTON", StrActShutDown, nullptr, StyleFirstRadio, 0, 30, 56, 125, 22},
-    {IDC_ACT_RESTART, "BUTTON", StrActRestart, nullptr, StyleRadio, 0, 170, 56, 110, 22},
-    {IDC_ACT_LOGOFF, "BUTTON", StrActLogOff, nullptr, StyleRadio, 0, 300, 56, 100, 22},
-    {IDC_ACT_STANDBY, "BUTTON", StrActStandby, nullptr, StyleRadio, 0, 30, 88, 110, 22},
-    {IDC_ACT_HIBERNATE, "BUTTON", StrActHibernate, nullptr, StyleRadio, 0, 170, 88, 120, 22},
-    {IDC_FORCE, "BUTTON", StrForceClose, nullptr, StyleCheckBox, 0, 300, 88, 214, 22},
-    {IDC_GROUP_WHEN, "BUTTON", StrGroupWhen, nullptr, StyleGroupBox, 0, 14, 142, 510, 190},
-    {IDC_TRIG_NOW, "BUTTON", StrTrigNow, nullptr, StyleFirstRadio, 0, 30, 167, 100, 22},
-    {IDC_TRIG_AFTER, "BUTTON", StrTrigAfter, nullptr, StyleRadio, 0, 30, 200, 72, 22},
-    {IDC_CD_HOURS, "EDIT", NoStringId, "01", StyleTimeField, WS_EX_CLIENTEDGE, 112, 197, 42, 24},
-    {0, "STATIC", NoStringId, ":", StyleLabel, 0, 159, 200, 10, 20},
-    {IDC_CD_MINUTES, "EDIT", NoStringId, "00", StyleTimeField, WS_EX_CLIENTEDGE, 174, 197, 42, 24},
-    {0, "STATIC", NoStringId, ":", StyleLabel, 0, 221, 200, 10, 20},
-    {IDC_CD_SECONDS, "EDIT", NoStringId, "00", StyleTimeField, WS_EX_CLIENTEDGE, 236, 197, 42, 24},
-    {IDC_TRIG_AT, "BUTTON", StrTrigAt, nullptr, StyleRadio, 0, 30, 234, 72, 22},
-    {IDC_AT_HOURS, "EDIT", NoStringId, "07", StyleTimeField, WS_EX_CLIENTEDGE, 112, 231, 42, 24},
-    {0, "STATIC", NoStringId, ":", StyleLabel, 0, 159, 234, 10, 20},
-    {IDC_AT_MINUTES, "EDIT", NoStringId, "00", StyleTimeField, WS_EX_CLIENTEDGE, 174, 231, 42, 24},
-    {IDC_TRIG_PROCESS, "BUTTON", StrTrigProcessExit, nullptr, StyleRadio, 0, 30, 268, 150, 22},
-    {IDC_PROCESS_LIST, "COMBOBOX", NoStringId, nullptr, StyleDropList, 0, 42, 294, 325, 220},
-    {IDC_REFRESH, "BUTTON", StrRefresh, nullptr, StyleButton, 0, 378, 293, 98, 27},
-    {IDC_STATUS, "STATIC", StrStatusReady, nullptr, StyleLabel, 0, 18, 343, 505, 22},
-    {IDC_START, "BUTTON", StrStart, nullptr, StyleButton, 0, 18, 372, 185, 40},
-    {IDC_STOP, "BUTTON", StrStop, nullptr, StyleButton, 0, 215, 372, 135, 40},
-    {IDC_LANGUAGE, "BUTTON", NoStringId, "DE | EN", StyleButton, 0, 365, 388, 70, 24},
-    {IDC_ABOUT, "BUTTON", StrAbout, nullptr, StyleButton, 0, 443, 388, 80, 24},
+    {IDC_GROUP_ACTION, StrGroupAction, "BUTTON", nullptr, StyleGroupBox, 0, 14, 32, 510, 100},
+    {IDC_ACT_SHUTDOWN, StrActShutDown, "BUTTON", nullptr, StyleFirstRadio, 0, 30, 56, 125, 22},
+    {IDC_ACT_RESTART, StrActRestart, "BUTTON", nullptr, StyleRadio, 0, 170, 56, 110, 22},
+    {IDC_ACT_LOGOFF, StrActLogOff, "BUTTON", nullptr, StyleRadio, 0, 300, 56, 100, 22},
+    {IDC_ACT_STANDBY, StrActStandby, "BUTTON", nullptr, StyleRadio, 0, 30, 88, 110, 22},
+    {IDC_ACT_HIBERNATE, StrActHibernate, "BUTTON", nullptr, StyleRadio, 0, 170, 88, 120, 22},
+    {IDC_FORCE, StrForceClose, "BUTTON", nullptr, StyleCheckBox, 0, 300, 88, 214, 22},
+    {IDC_GROUP_WHEN, StrGroupWhen, "BUTTON", nullptr, StyleGroupBox, 0, 14, 142, 510, 190},
+    {IDC_TRIG_NOW, StrTrigNow, "BUTTON", nullptr, StyleFirstRadio, 0, 30, 167, 100, 22},
+    {IDC_TRIG_AFTER, StrTrigAfter, "BUTTON", nullptr, StyleRadio, 0, 30, 200, 72, 22},
+    {IDC_CD_HOURS, NoStringId, "EDIT", "01", StyleTimeField, WS_EX_CLIENTEDGE, 112, 197, 42, 24},
+    {0, NoStringId, "STATIC", ":", StyleLabel, 0, 159, 200, 10, 20},
+    {IDC_CD_MINUTES, NoStringId, "EDIT", "00", StyleTimeField, WS_EX_CLIENTEDGE, 174, 197, 42, 24},
+    {0, NoStringId, "STATIC", ":", StyleLabel, 0, 221, 200, 10, 20},
+    {IDC_CD_SECONDS, NoStringId, "EDIT", "00", StyleTimeField, WS_EX_CLIENTEDGE, 236, 197, 42, 24},
+    {IDC_TRIG_AT, StrTrigAt, "BUTTON", nullptr, StyleRadio, 0, 30, 234, 72, 22},
+    {IDC_AT_HOURS, NoStringId, "EDIT", "07", StyleTimeField, WS_EX_CLIENTEDGE, 112, 231, 42, 24},
+    {0, NoStringId, "STATIC", ":", StyleLabel, 0, 159, 234, 10, 20},
+    {IDC_AT_MINUTES, NoStringId, "EDIT", "00", StyleTimeField, WS_EX_CLIENTEDGE, 174, 231, 42, 24},
+    {IDC_TRIG_PROCESS, StrTrigProcessExit, "BUTTON", nullptr, StyleRadio, 0, 30, 268, 150, 22},
+    {IDC_PROCESS_LIST, NoStringId, "COMBOBOX", nullptr, StyleDropList, 0, 42, 294, 325, 220},
+    {IDC_REFRESH, StrRefresh, "BUTTON", nullptr, StyleButton, 0, 378, 293, 98, 27},
+    {IDC_STATUS, StrStatusReady, "STATIC", nullptr, StyleLabel, 0, 18, 343, 505, 22},
+    {IDC_START, StrStart, "BUTTON", nullptr, StyleButton, 0, 18, 372, 185, 40},
+    {IDC_STOP, StrStop, "BUTTON", nullptr, StyleButton, 0, 215, 372, 135, 40},
+    {IDC_LANGUAGE, NoStringId, "BUTTON", "DE | EN", StyleButton, 0, 365, 388, 70, 24},
+    {IDC_ABOUT, StrAbout, "BUTTON", nullptr, StyleButton, 0, 443, 388, 80, 24},
 };
 
 static HWND CreateMainControl(HWND window, const ControlSpec& spec) {

@@ -1,5 +1,0 @@
-#include "App.h"
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    RunProgram();
-}

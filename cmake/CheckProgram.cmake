@@ -1,0 +1,93 @@
+# Checks the linked Dormivex.exe of a build without C runtime; run after every link.
+#   cmake -DEXE=... -DOBJDUMP=... [-DMAP=<GNU ld map>] [-DCHECKSUM=ON] [-DMAX_SIZE=<bytes>] -P CheckProgram.cmake
+# Nothing runs constructors of globals in such a program, so the constructor list
+# must be empty; it must import nothing but the four system DLLs; the linker's PE
+# checksum must be right, or the program's start-up self-check fails on the shipped
+# file. A failed check removes the file, so the next build links and checks again.
+
+function(reject reason)
+  file(REMOVE "${EXE}")
+  message(FATAL_ERROR "${EXE}: ${reason}")
+endfunction()
+
+execute_process(COMMAND "${OBJDUMP}" -p -h "${EXE}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  reject("objdump failed")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
+set(imports "")
+foreach(line IN LISTS lines)
+  string(REPLACE "DLL Name: " "" name "${line}")
+  string(TOUPPER "${name}" name)
+  list(APPEND imports "${name}")
+endforeach()
+list(SORT imports)
+if(NOT imports STREQUAL "ADVAPI32.DLL;GDI32.DLL;KERNEL32.DLL;USER32.DLL")
+  reject("imports ${imports}; only ADVAPI32, GDI32, KERNEL32 and USER32 are allowed")
+endif()
+
+# Thread-local data and the C runtime's initialiser tables need a runtime to run them.
+if(dump MATCHES "\n +[0-9]+ (\\.CRT|\\.tls) ")
+  reject("has a ${CMAKE_MATCH_1} section, which only a C runtime would process")
+endif()
+
+# GNU ld frames the constructor list with two sentinel words at each end (16 bytes);
+# anything between them is a global that needs a dynamic initialiser.
+if(MAP)
+  file(READ "${MAP}" map)
+  if(NOT map MATCHES "0x([0-9a-f]+) +___CTOR_LIST__ = \\.")
+    reject("no constructor list in ${MAP}")
+  endif()
+  set(ctorStart "0x${CMAKE_MATCH_1}")
+  if(NOT map MATCHES "0x([0-9a-f]+) +___DTOR_LIST__ = \\.")
+    reject("no destructor list in ${MAP}")
+  endif()
+  math(EXPR ctorBytes "0x${CMAKE_MATCH_1} - ${ctorStart}")
+  if(NOT ctorBytes EQUAL 16)
+    reject("a global needs a dynamic initialiser (constructor list of ${ctorBytes} bytes; see .ctors in ${MAP})")
+  endif()
+endif()
+
+file(SIZE "${EXE}" size)
+if(MAX_SIZE AND size GREATER MAX_SIZE)
+  reject("${size} bytes, over the budget of ${MAX_SIZE}")
+endif()
+
+# The PE image checksum: the 16-bit little-endian words of the file with end-around
+# carry, the checksum field itself left out, plus the file length. Summed by bytes:
+# even offsets are low bytes, odd ones high bytes.
+if(CHECKSUM)
+  file(READ "${EXE}" hex HEX)
+  string(SUBSTRING "${hex}" 120 8 peOffset)  # e_lfanew at 0x3C, little-endian
+  string(REGEX REPLACE "(..)(..)(..)(..)" "0x\\4\\3\\2\\1" peOffset "${peOffset}")
+  math(EXPR field "${peOffset} + 88")  # signature, file header, 64 bytes of optional header
+  math(EXPR fieldHex "2 * ${field}")
+  string(SUBSTRING "${hex}" ${fieldHex} 8 stored)
+  string(REGEX REPLACE "(..)(..)(..)(..)" "0x\\4\\3\\2\\1" stored "${stored}")
+  string(REGEX MATCHALL ".." bytes "${hex}")
+  set(low 0)
+  set(high 0)
+  set(offset 0)
+  math(EXPR fieldEnd "${field} + 4")
+  foreach(byte IN LISTS bytes)
+    if(offset LESS field OR offset GREATER_EQUAL fieldEnd)
+      math(EXPR odd "${offset} % 2")
+      if(odd)
+        math(EXPR high "${high} + 0x${byte}")
+      else()
+        math(EXPR low "${low} + 0x${byte}")
+      endif()
+    endif()
+    math(EXPR offset "${offset} + 1")
+  endforeach()
+  math(EXPR sum "${low} + 256 * ${high}")
+  while(sum GREATER 65535)
+    math(EXPR sum "(${sum} & 65535) + (${sum} >> 16)")
+  endwhile()
+  math(EXPR computed "${sum} + ${size}")
+  math(EXPR stored "${stored}")
+  if(stored EQUAL 0 OR NOT stored EQUAL computed)
+    reject("PE checksum ${stored} in the header, ${computed} computed")
+  endif()
+endif()
