@@ -19,6 +19,7 @@ static uint32_t FoldChecksum(uint32_t sum) {
 
 // The PE image checksum: a folded 16-bit sum of the file's words, the checksum
 // field itself left out, plus the file length.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the two outputs are named at every call
 BOOL ComputeFileChecksum(const char* path, uint32_t* headerChecksum, uint32_t* computedChecksum) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

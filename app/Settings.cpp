@@ -19,6 +19,7 @@ void LoadNoSkinSetting() {
     DWORD value = 0;
     LONG status = RegQueryValueExA(key, "NoSkin", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(DWORD))
+        // NOLINTNEXTLINE(bugprone-branch-clone): a missing or mistyped value and one out of range are repaired alike
         RepairNoSkin(key);
     else if (value == 1)
         app.noSkin = 1;

@@ -28,7 +28,7 @@ static BOOL IsHiddenEntry() {
 static void AddEntry() {
     // The snapshot promises a terminated name; the format must not run past the field if it lies.
     app.processEntry.szExeFile[sizeof(app.processEntry.szExeFile) - 1] = '\0';
-    wsprintfA(app.entryText, "%s   [PID %u]", app.processEntry.szExeFile, app.entryProcessId);
+    wsprintfA(app.entryText, "%s   [PID %lu]", app.processEntry.szExeFile, app.entryProcessId);
     app.listIndex = SendMessageA(app.processList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(app.entryText));
     // CB_ERR and CB_ERRSPACE alike: the entry was not added, so there is no index to tag.
     if (app.listIndex < 0) return;

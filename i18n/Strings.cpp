@@ -21,6 +21,7 @@ const StringTable GermanStrings = {{
     "START",
     "STOPP",
     "ABBRECHEN",
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): split so the escape stops before the "b" of "ber"
     "\xDC" "ber",
     "Bereit.",
     "Warte auf den gewaehlten Ausloeser ...",

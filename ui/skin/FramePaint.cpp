@@ -44,12 +44,15 @@ static void FillWithColour(HDC dc, const RECT* rect, COLORREF colour) {
 }
 
 // Lines leave out their end point; without the black pen they are left out entirely.
+// cppcheck-suppress constParameter ; a pen handle is opaque, nothing to make const
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): coordinates go x before y, as in GDI
 static void DrawLine(HDC dc, HPEN pen, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
     if (!pen) return;
     MoveToEx(dc, fromX, fromY, nullptr);
     LineTo(dc, toX, toY);
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): sizes and coordinates go x before y, as in GDI
 static void PlotBitmap(HDC dc, const uint32_t* rows, int rowCount, int columnCount, int32_t left, int32_t top) {
     for (int row = 0; row < rowCount; ++row) {
         for (int column = 0; column < columnCount; ++column) {
