@@ -7,6 +7,7 @@
 
 #include "app/App.h"
 #include "i18n/Strings.h"
+#include "support/EngineHarness.h"
 #include "support/IatPatch.h"
 #include "support/MainWindowHarness.h"
 #include "support/MessageBoxRecorder.h"
@@ -538,6 +539,9 @@ protected:
         CloseMainWindow();
     }
     static bool Signalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+    // START arms the default shut-down at 07:00 for real, due at once near that hour.
+    PowerCallGuard guard;
 };
 
 TEST_F(MainWindowRouting, StartArmsOnlyWhileIdle) {

@@ -51,6 +51,7 @@ void SetNoSkin(DWORD value) {
 class SkinEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
+        SKIP_UNLESS_WINE("drives X11 input with xdotool and reads the X screen with ImageMagick");
         DeleteSettingsKey();
         ASSERT_TRUE(Xdo("mousemove 5 5")) << "xdotool cannot be run from the test";
     }

@@ -89,6 +89,7 @@ protected:
         EndRun();
     }
 
+    PowerCallGuard guard;  // START arms real runs, some due within seconds
     MessageBoxRecorder boxes;
 };
 

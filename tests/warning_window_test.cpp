@@ -66,6 +66,7 @@ protected:
         EXPECT_EQ(actions, 0);
     }
 
+    PowerCallGuard guard;  // warnings of standby and hibernate count down for real
     IatPatch beepPatch{"user32.dll", "MessageBeep", AsPatch(&RecordMessageBeep)};
     IatPatch exitPatch{"user32.dll", "ExitWindowsEx", AsPatch(&CountExitWindowsEx)};
     MessageBoxRecorder boxes;

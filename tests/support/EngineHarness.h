@@ -1,14 +1,45 @@
 // Driving the trigger engine inside the test process: choosing in the real main
-// window, starting a sleeper child to watch, and ending a run that is still armed.
+// window, starting a sleeper child to watch, ending a run that is still armed, and
+// keeping an armed run from reaching a real power call.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
 #include "app/AppState.h"
 #include "engine/Engine.h"
+#include "IatPatch.h"
 #include "TestSupport.h"
+
+// For fixtures that arm real runs without expecting one to be carried out: a run that
+// reaches its action anyway fails the test instead of shutting down or suspending the
+// machine. A fixture that records the power calls itself patches over this one.
+class PowerCallGuard {
+public:
+    PowerCallGuard() { active_ = this; }
+    ~PowerCallGuard() { active_ = nullptr; }
+    PowerCallGuard(const PowerCallGuard&) = delete;
+    PowerCallGuard& operator=(const PowerCallGuard&) = delete;
+
+private:
+    static BOOL WINAPI RefuseExit(UINT, DWORD) {
+        ADD_FAILURE() << "a run reached ExitWindowsEx";
+        return TRUE;
+    }
+    // SetSuspendState is only reached through the library loaded by name.
+    static HMODULE WINAPI RefusePowrProf(LPCSTR name) {
+        if (lstrcmpiA(name, "PowrProf.dll") != 0) return active_->load_.originalAs<decltype(&LoadLibraryA)>()(name);
+        ADD_FAILURE() << "a run reached SetSuspendState";
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+
+    static inline PowerCallGuard* active_ = nullptr;
+    IatPatch exit_{"user32.dll", "ExitWindowsEx", AsPatch(&RefuseExit)};
+    IatPatch load_{"kernel32.dll", "LoadLibraryA", AsPatch(&RefusePowrProf)};
+};
 
 // Checks the action (1..5) and trigger (1..4) radio buttons, each alone in its group.
 inline void Choose(int action, int trigger, bool force = false) {

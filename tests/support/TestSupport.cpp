@@ -4,6 +4,11 @@
 
 #include "app/App.h"
 
+bool RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 void ResetAppState() {
     app = AppState();
     InitAppState();

@@ -10,6 +10,18 @@
 
 #include "app/AppState.h"
 
+// True under Wine, false on Windows (only Wine's ntdll exports wine_get_version).
+// Tests that need Wine's host side, or that let the real program reach a power
+// call, run only under Wine: on Windows that call would act on the machine itself.
+bool RunningUnderWine();
+
+// First statement of a test body or of a fixture's SetUp (elsewhere it would only
+// return from the enclosing function instead of skipping the test).
+#define SKIP_UNLESS_WINE(reason)                           \
+    do {                                                   \
+        if (!RunningUnderWine()) GTEST_SKIP() << (reason); \
+    } while (0)
+
 // Puts every field of the process-wide record back to its initial value.
 void ResetAppState();
 
