@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Dormivex.exe and starts it under Wine: on the
-# user's display when there is one, otherwise under Xvfb with a screenshot.
+# user's display when there is one; otherwise under Xvfb, in a Wine prefix of the
+# build folder, where it saves a screenshot of the main window and ends.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${DORMIVEX_BUILD_DIR:-$root/build}"
@@ -9,13 +10,40 @@ bash "$root/tools/build.sh" "$build" Dormivex
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=wine
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
 if [ -n "${DISPLAY:-}" ]; then
+  [ -d "${WINEPREFIX:-$HOME/.wine}" ] ||
+    echo "Wine first creates its prefix ${WINEPREFIX:-$HOME/.wine}; the program appears when that is done."
   exec "$wine" "$build/Dormivex.exe"
 fi
+
+# No display: never the user's own prefix (wine-prefix.sh rebuilds one it did not make).
+export WINEPREFIX="$build/wineprefix-run"
 shot="$build/dormivex-screenshot.png"
-export WINEPREFIX="${WINEPREFIX:-$build/wineprefix-run}"
+rm -f "$shot"
+[ -f "$WINEPREFIX/.dormivex-ready" ] ||
+  echo "Creating the Wine prefix $WINEPREFIX (first run only; 10 to 30 seconds) ..."
+status=0
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  "$1" "$2" & sleep 6
-  import -window root "$3"
-  wineserver -k' _ "$wine" "$build/Dormivex.exe" "$shot" >/dev/null 2>&1 || true
-echo "No display: Dormivex ran under Xvfb; screenshot saved to $shot"
+  root=$1 wine=$2 exe=$3 shot=$4
+  trap "wineserver -k >/dev/null 2>&1 || true" EXIT
+  bash "$root/tools/wine-prefix.sh" "$WINEPREFIX" || exit 1
+  "$wine" "$exe" >/dev/null 2>&1 &
+  # The main window, not the warning window whose title begins the same way.
+  window=""
+  for _ in $(seq 1 120); do
+    window=$(xdotool search --onlyvisible --name "^Dormivex x64 [0-9.]+\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.5
+  done
+  if [ -z "$window" ]; then
+    echo "The main window of Dormivex did not appear within 60 seconds." >&2
+    exit 1
+  fi
+  sleep 1  # let it finish painting
+  import -window "$window" "$shot"' _ "$root" "$wine" "$build/Dormivex.exe" "$shot" || status=$?
+if [ "$status" -ne 0 ] || [ ! -s "$shot" ]; then
+  echo "No display, and Dormivex could not be shown under Xvfb: no screenshot." >&2
+  exit 1
+fi
+echo "No display: Dormivex ran under Xvfb. Screenshot of its main window: $shot"
