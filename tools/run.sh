@@ -30,17 +30,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   bash "$root/tools/wine-prefix.sh" "$WINEPREFIX" || exit 1
   "$wine" "$exe" >/dev/null 2>&1 &
   # The main window, not the warning window whose title begins the same way.
-  window=""
-  for _ in $(seq 1 120); do
-    window=$(xdotool search --onlyvisible --name "^Dormivex x64 [0-9.]+\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.5
-  done
-  if [ -z "$window" ]; then
+  window=$(bash "$root/tools/find-window.sh" "^Dormivex x64 [0-9.]+\$" 60) || {
     echo "The main window of Dormivex did not appear within 60 seconds." >&2
     exit 1
-  fi
-  sleep 1  # let it finish painting
+  }
   import -window "$window" "$shot"' _ "$root" "$wine" "$build/Dormivex.exe" "$shot" || status=$?
 if [ "$status" -ne 0 ] || [ ! -s "$shot" ]; then
   echo "No display, and Dormivex could not be shown under Xvfb: no screenshot." >&2

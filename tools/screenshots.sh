@@ -39,19 +39,8 @@ settings() {  # LANGUAGE NOSKIN
   "$wine" reg add 'HKCU\Software\DormivexZEPH' /v NoSkin /t REG_DWORD /d "$2" /f >/dev/null 2>&1
 }
 
-# Prints the id of the mapped X window whose title matches; waits up to 30 s.
-window_of() {
-  local id
-  for _ in $(seq 1 60); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
-    if [ -n "$id" ]; then
-      sleep 1  # let it finish painting
-      echo "$id"
-      return 0
-    fi
-    sleep 0.5
-  done
-  return 1
+window_of() {  # TITLE: the id of its mapped window, within 30 s
+  bash "$root/tools/find-window.sh" "$1" 30
 }
 
 gone() {  # TITLE: true once no window of that title is mapped, within 10 s
