@@ -1,6 +1,8 @@
 // Start-up self-check: the PE header checksum of the program's own file must match
 // the checksum of its contents. A damaged or altered file only earns one notice
 // after the main window has appeared; the program then runs as usual.
+#include <string.h>
+
 #include "App.h"
 
 static const char* const SelfCheckNoticeGerman =
@@ -17,40 +19,51 @@ static uint32_t FoldChecksum(uint32_t sum) {
     return (sum & 0xFFFF) + (sum >> 16);
 }
 
+// Header fields may sit at any offset of the block, aligned or not.
+static DWORD ReadDword(const BYTE* bytes) {
+    DWORD value = 0;
+    memcpy(&value, bytes, sizeof(value));
+    return value;
+}
+
+// The headers must sit in the first block; anything else is no image of ours.
+// Returns the offset of the header checksum, or 0 when the block holds no PE headers.
+static DWORD FindChecksumField(const BYTE* block, DWORD length) {
+    if (length < 0x40 || block[0] != 'M' || block[1] != 'Z') return 0;
+    DWORD peOffset = ReadDword(block + 0x3C);
+    if (length < ChecksumFieldOffset + 4 || peOffset > length - ChecksumFieldOffset - 4) return 0;
+    if (ReadDword(block + peOffset) != IMAGE_NT_SIGNATURE) return 0;
+    return peOffset + ChecksumFieldOffset;
+}
+
 // The PE image checksum: a folded 16-bit sum of the file's words, the checksum
 // field itself left out, plus the file length.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the two outputs are named at every call
-BOOL ComputeFileChecksum(const char* path, uint32_t* headerChecksum, uint32_t* computedChecksum) {
+FileCheck ComputeFileChecksum(const char* path, uint32_t* headerChecksum, uint32_t* computedChecksum) {
+    // Others may read the file meanwhile: a second copy starting, a virus scanner.
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return FALSE;
+    if (file == INVALID_HANDLE_VALUE) return FileCheck::Unreadable;
 
     BYTE* buffer = app.selfCheckBuffer;
     uint32_t sum = 0;
     uint32_t total = 0;
     DWORD checksumOffset = 0;
-    BOOL ok = TRUE;
+    FileCheck result = FileCheck::Read;
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file, buffer, sizeof(app.selfCheckBuffer), &got, nullptr)) {
-            ok = FALSE;
+            result = FileCheck::Unreadable;
             break;
         }
         if (got == 0) break;
         if (total == 0) {
-            // The headers must sit in the first block; anything else is no image of ours.
-            if (got < 0x40 || buffer[0] != 'M' || buffer[1] != 'Z') {
-                ok = FALSE;
+            checksumOffset = FindChecksumField(buffer, got);
+            if (checksumOffset == 0) {
+                result = FileCheck::NotAnImage;
                 break;
             }
-            DWORD peOffset = *reinterpret_cast<const DWORD*>(buffer + 0x3C);
-            if (got < ChecksumFieldOffset + 4 || peOffset > got - ChecksumFieldOffset - 4 ||
-                *reinterpret_cast<const DWORD*>(buffer + peOffset) != IMAGE_NT_SIGNATURE) {
-                ok = FALSE;
-                break;
-            }
-            checksumOffset = peOffset + ChecksumFieldOffset;
-            *headerChecksum = *reinterpret_cast<const DWORD*>(buffer + checksumOffset);
+            *headerChecksum = ReadDword(buffer + checksumOffset);
         }
         for (DWORD i = 0; i < got; i += 2) {
             DWORD position = total + i;
@@ -63,23 +76,24 @@ BOOL ComputeFileChecksum(const char* path, uint32_t* headerChecksum, uint32_t* c
         if (got % 2 != 0) break;  // only the last block of a file can be odd
     }
     CloseHandle(file);
-    if (!ok || total == 0) return FALSE;
+    if (result != FileCheck::Read) return result;
+    if (total == 0) return FileCheck::NotAnImage;
     *computedChecksum = FoldChecksum(sum) + total;
-    return TRUE;
+    return FileCheck::Read;
 }
 
 void RunSelfCheck() {
     app.selfCheckFailed = 0;
     DWORD length = GetModuleFileNameA(nullptr, app.modulePath, sizeof(app.modulePath));
-    // A path too long for the buffer cannot be checked; that says nothing about the file.
+    // A path that is too long for the buffer, or that the ANSI calls cannot open (a
+    // folder name outside the code page), or a read that fails: nothing was checked,
+    // and that says nothing about the file.
     if (length == 0 || length >= sizeof(app.modulePath)) return;
     uint32_t header = 0;
     uint32_t computed = 0;
-    if (!ComputeFileChecksum(app.modulePath, &header, &computed)) {
-        app.selfCheckFailed = 1;
-        return;
-    }
-    if (header == 0 || header != computed) app.selfCheckFailed = 1;
+    FileCheck result = ComputeFileChecksum(app.modulePath, &header, &computed);
+    if (result == FileCheck::Unreadable) return;
+    if (result == FileCheck::NotAnImage || header == 0 || header != computed) app.selfCheckFailed = 1;
 }
 
 void ArmSelfCheckNotice(HWND window) {
