@@ -23,7 +23,7 @@ void StartWaitThread();
 DWORD WINAPI WaitThreadProc(LPVOID parameter);
 void CancelRun();
 void OnTriggerFired(uint32_t seconds);
-void OnWaitEnded(uint32_t code);
+void OnWaitEnded(uint32_t code, DWORD threadId);
 void OnCountdownTick();
 
 // Warning window

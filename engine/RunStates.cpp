@@ -50,14 +50,26 @@ static void CloseMonitoredProcess() {
 
 void StartWaitThread() {
     EnterWaiting();
-    HANDLE thread = CreateThread(nullptr, 0, WaitThreadProc, nullptr, 0, nullptr);
+    // A thread that fired may not have posted its end yet when the user has already
+    // cancelled the warning and pressed START again. It has nothing left to do but
+    // post; its handle goes now, and its late report is told apart by its id.
+    if (app.waitThread) CloseHandle(app.waitThread);
+    app.waitThread = nullptr;
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, WaitThreadProc, nullptr, 0, &threadId);
     if (thread) {
         app.waitThread = thread;
+        app.waitThreadId = threadId;
         return;
     }
     CloseMonitoredProcess();
     EnterIdle();
     MessageBoxA(app.mainWindow, Text(StrErrWaitThread), PRODUCT_TITLE, MB_ICONERROR);
+}
+
+// Every report names the thread that sends it.
+static void PostWaitEnded(WPARAM code) {
+    PostMessageA(app.mainWindow, MsgWaitEnded, code, static_cast<LPARAM>(GetCurrentThreadId()));
 }
 
 DWORD WINAPI WaitThreadProc(LPVOID) {
@@ -70,22 +82,22 @@ DWORD WINAPI WaitThreadProc(LPVOID) {
         if (result == WAIT_OBJECT_0 + 1) {
             CloseMonitoredProcess();
             PostMessageA(app.mainWindow, MsgTriggerFired, app.warningSeconds, 0);
-            PostMessageA(app.mainWindow, MsgWaitEnded, 0, 0);
+            PostWaitEnded(0);
             return 0;
         }
         CloseMonitoredProcess();
-        PostMessageA(app.mainWindow, MsgWaitEnded, 1, 0);
+        PostWaitEnded(1);
         return 0;
     }
 
     // A failed wait counts as the time having elapsed: the user still gets the
     // warning and can cancel it there.
     if (WaitForSingleObject(app.cancelEvent, app.waitMilliseconds) == WAIT_OBJECT_0) {
-        PostMessageA(app.mainWindow, MsgWaitEnded, 1, 0);
+        PostWaitEnded(1);
         return 0;
     }
     PostMessageA(app.mainWindow, MsgTriggerFired, app.warningSeconds, 0);
-    PostMessageA(app.mainWindow, MsgWaitEnded, 0, 0);
+    PostWaitEnded(0);
     return 0;
 }
 
@@ -94,7 +106,10 @@ void OnTriggerFired(uint32_t seconds) {
     EnterWarning();
 }
 
-void OnWaitEnded(uint32_t code) {
+void OnWaitEnded(uint32_t code, DWORD threadId) {
+    // The late end of a thread before the running one: its handle is closed already.
+    if (threadId != app.waitThreadId) return;
+    app.waitThreadId = 0;
     if (app.waitThread) {
         CloseHandle(app.waitThread);
         app.waitThread = nullptr;

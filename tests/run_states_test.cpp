@@ -223,6 +223,35 @@ TEST_F(RunStatesTest, StopRacingTheTimeOutStillGivesACancellableWarning) {
     EXPECT_TRUE(actionCalls.empty());
 }
 
+TEST_F(RunStatesTest, ALateEndOfTheThreadBeforeLeavesTheNextRunsThreadAlone) {
+    ArmTimeout(1, 60);
+    HANDLE first = app.waitThread;
+    ASSERT_EQ(WaitForSingleObject(first, 3000), WAIT_OBJECT_0);
+    // The first thread's end is held back, as if it had been descheduled between its
+    // two posts while the user cancelled the warning and pressed START again.
+    MSG late = {};
+    ASSERT_TRUE(PeekMessageA(&late, app.mainWindow, MsgWaitEnded, MsgWaitEnded, PM_REMOVE));
+    ASSERT_TRUE(PumpUntilState(RunState::Warning));
+    CancelRun();
+    ArmTimeout(60000, 60);
+    HANDLE second = app.waitThread;
+    ASSERT_NE(second, nullptr);
+    DWORD flags = 0;
+    EXPECT_TRUE(first == second || !GetHandleInformation(first, &flags)) << "the first thread's handle was closed";
+
+    PostMessageA(app.mainWindow, late.message, late.wParam, late.lParam);
+    PumpFor(50);
+    ExpectState(RunState::Waiting, StrStatusWaiting);
+    EXPECT_EQ(app.waitThread, second);
+    EXPECT_TRUE(GetHandleInformation(second, &flags));
+
+    CancelRun();
+    ASSERT_TRUE(PumpUntilState(RunState::Idle));
+    EXPECT_EQ(app.waitThread, nullptr);
+    EXPECT_FALSE(GetHandleInformation(second, &flags));
+    EXPECT_TRUE(actionCalls.empty());
+}
+
 TEST_F(RunStatesTest, CountdownTicksDownAndRunsTheActionOnce) {
     app.action = ActionKind::Restart;
     app.forceClose = 1;
