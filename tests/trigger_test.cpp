@@ -137,6 +137,10 @@ TEST_F(TriggerTest, TextThatIsNotWhollyANumberIsRejected) {
         {"31 characters of 59", "0", std::string(29, '0') + "59", "0", -(59 * 60 - 60) * 1000},
         {"only zeros, 300 of them", zeros, zeros, zeros, 0},
         {"too long to read", "0", "0", std::string(2000, '0') + "5", 0},
+        // Beside a minute, a field cut to what the buffer holds would read as a valid 0.
+        {"too long to read, beside a minute", "0", "1", std::string(2000, '0') + "5", 0},
+        {"511 characters, beside a minute", "0", "1", std::string(509, '0') + "05", 0},
+        {"510 characters, beside a minute", "0", "1", std::string(508, '0') + "05", -5000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -156,8 +156,35 @@ TEST_F(WarningWindowTest, EscapeAndOtherCommandsDoNotCancel) {
     EXPECT_TRUE(IsWindow(window));
 }
 
+// Every translated label of both windows, each with its own text.
+const struct {
+    bool inWarning;
+    int id;
+    StringId text;
+} TranslatedLabels[] = {
+    {false, IDC_GROUP_ACTION, StrGroupAction}, {false, IDC_ACT_SHUTDOWN, StrActShutDown},
+    {false, IDC_ACT_RESTART, StrActRestart},   {false, IDC_ACT_LOGOFF, StrActLogOff},
+    {false, IDC_ACT_STANDBY, StrActStandby},   {false, IDC_ACT_HIBERNATE, StrActHibernate},
+    {false, IDC_FORCE, StrForceClose},         {false, IDC_GROUP_WHEN, StrGroupWhen},
+    {false, IDC_TRIG_NOW, StrTrigNow},         {false, IDC_TRIG_AFTER, StrTrigAfter},
+    {false, IDC_TRIG_AT, StrTrigAt},           {false, IDC_TRIG_PROCESS, StrTrigProcessExit},
+    {false, IDC_REFRESH, StrRefresh},          {false, IDC_START, StrStart},
+    {false, IDC_STOP, StrStop},                {false, IDC_ABOUT, StrAbout},
+    {false, IDC_STATUS, StrStatusWarning},     {true, IDC_WARN_CANCEL, StrCancel},
+};
+
 TEST_F(WarningWindowTest, LanguageSwitchRewritesEverythingAtOnce) {
     OpenWarning(ActionKind::Hibernate, 42);
+    for (const StringTable* table : {&GermanStrings, &EnglishStrings}) {
+        SendCommand(IDC_LANGUAGE);
+        SCOPED_TRACE(table == &GermanStrings ? "to German" : "to English");
+        for (const auto& label : TranslatedLabels) {
+            HWND window = label.inWarning ? app.warningWindow : app.mainWindow;
+            EXPECT_EQ(WindowText(GetDlgItem(window, label.id)), table->entries[label.text]) << label.id;
+        }
+        EXPECT_EQ(WindowText(app.mainWindow), PRODUCT_TITLE);
+        EXPECT_EQ(WindowText(app.warningWindow), table->entries[StrWarningTitle]);
+    }
     SendCommand(IDC_LANGUAGE);
     EXPECT_EQ(WindowText(app.warningWindow), "Dormivex x64 0.3.4.6 - Warnung");
     EXPECT_EQ(WindowText(GetDlgItem(app.warningWindow, IDC_WARN_CANCEL)), "ABBRECHEN");
