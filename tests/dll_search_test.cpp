@@ -11,7 +11,6 @@ namespace {
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 TEST(LibrarySearch, PlantedDwmapiBesideTheProgramIsNeverLoaded) {
-    SKIP_UNLESS_WINE("needs WINEDLLOVERRIDES to make Wine search the program's folder like Windows");
     std::string folder = BuildFolder() + "planted\\";
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string marker = folder + "planted-dll-loaded.txt";
@@ -19,8 +18,12 @@ TEST(LibrarySearch, PlantedDwmapiBesideTheProgramIsNeverLoaded) {
                           FALSE));
     ASSERT_TRUE(CopyFileA(DormivexPath().c_str(), (folder + "Dormivex.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA((BuildFolder() + "dll_probe.exe").c_str(), (folder + "dll_probe.exe").c_str(), FALSE));
-    // Make Wine search like Windows: a native DLL in the program's folder before its own.
-    std::string environment = EnvironmentWith({"WINEDLLOVERRIDES=dwmapi,powrprof=n,b"});
+    // Windows loads a DLL of a system name from the program's folder before its own.
+    // Wine loads its builtin unless told to prefer a native DLL, so make it search the
+    // same way; on Windows the children inherit this environment unchanged.
+    std::string environment;
+    if (RunningUnderWine()) environment = EnvironmentWith({"WINEDLLOVERRIDES=dwmapi,powrprof=n,b"});
+    char* childEnvironment = environment.empty() ? nullptr : &environment[0];
 
     // The set-up must be able to catch the hole: a program with the default search loads the plant.
     DeleteFileA(marker.c_str());
@@ -28,7 +31,7 @@ TEST(LibrarySearch, PlantedDwmapiBesideTheProgramIsNeverLoaded) {
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION probe = {};
     std::string probePath = folder + "dll_probe.exe";
-    ASSERT_TRUE(CreateProcessA(probePath.c_str(), nullptr, nullptr, nullptr, FALSE, 0, &environment[0], nullptr,
+    ASSERT_TRUE(CreateProcessA(probePath.c_str(), nullptr, nullptr, nullptr, FALSE, 0, childEnvironment, nullptr,
                                &startup, &probe));
     WaitForSingleObject(probe.hProcess, 10000);
     CloseHandle(probe.hProcess);
@@ -38,7 +41,7 @@ TEST(LibrarySearch, PlantedDwmapiBesideTheProgramIsNeverLoaded) {
     DeleteFileA(marker.c_str());
     DeleteSettingsKey();
     ChildProgram program;
-    ASSERT_TRUE(program.start(folder + "Dormivex.exe", environment.c_str()));
+    ASSERT_TRUE(program.start(folder + "Dormivex.exe", childEnvironment));
     PostMessageA(program.mainWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.waitForExit(), 0u);
     EXPECT_FALSE(FileExists(marker)) << "Dormivex loaded a DLL from its own folder";

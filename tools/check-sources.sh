@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Second opinions on the program's sources, each failing on any warning or finding:
-# the program built by clang 14 and lld (preset linux-clang; never shipped, lld
-# writes no PE checksum), then cppcheck and clang-tidy (.clang-tidy) over the same
-# compile commands. Usage: check-sources.sh [BUILD_DIR]
+# actionlint over the CI workflows (tools/check-workflows.sh), the program built by
+# clang 14 and lld (preset linux-clang; never shipped, lld writes no PE checksum),
+# then cppcheck and clang-tidy (.clang-tidy) over the same compile commands.
+# Usage: check-sources.sh [BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/tools/check-workflows.sh" "${1:-$root/build}"
 build="${1:-$root/build}/clang"
 bash "$root/tools/build.sh" "$build" Dormivex linux-clang
 cd "$root"
