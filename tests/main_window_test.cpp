@@ -161,6 +161,7 @@ HWND WINAPI RecordingCreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCS
 class MainWindow : public testing::Test {
 protected:
     void TearDown() override { CloseMainWindow(); }
+    PowerCallGuard guard;  // a START below arms the default run for real
 };
 
 TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguages) {
@@ -528,7 +529,17 @@ namespace {
 // The commands and messages that reach the trigger engine, with its real procedures.
 class MainWindowRouting : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(OpenMainWindow(Frame::Plain)); }
+    void SetUp() override {
+        ASSERT_TRUE(OpenMainWindow(Frame::Plain));
+        SetAtHoursAhead();
+    }
+    // The default run's time two hours ahead: START then always arms a wait thread,
+    // whatever the time of day.
+    void SetAtHoursAhead() {
+        SYSTEMTIME now = {};
+        GetLocalTime(&now);
+        SetDlgItemTextA(app.mainWindow, IDC_AT_HOURS, std::to_string((now.wHour + 2) % 24).c_str());
+    }
     void TearDown() override {
         if (app.waitThread) {
             SetEvent(app.cancelEvent);
@@ -559,7 +570,7 @@ TEST_F(MainWindowRouting, StartArmsOnlyWhileIdle) {
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].text, Text(StrErrTime));
 
-    SetDlgItemTextA(app.mainWindow, IDC_AT_HOURS, "07");
+    SetAtHoursAhead();
     SendCommand(IDC_START);
     EXPECT_EQ(app.runState, RunState::Waiting);
     EXPECT_TRUE(app.waitThread != nullptr);
