@@ -6,6 +6,7 @@
 
 #include "app/App.h"
 #include "i18n/Strings.h"
+#include "support/RemoteDrive.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -66,6 +67,20 @@ SIZE TemplateSize(int templateId) {
     return {bounds.right - bounds.left, bounds.bottom - bounds.top};
 }
 
+// Client sizes as Windows gives them at 96 dpi, and Wine with the fonts of fonts-wine:
+// MS Sans Serif 8 has base units 6 x 13, and the dialog manager maps x * 6 / 4 and
+// y * 13 / 8 with MulDiv, which rounds. The main window's 360 x 265 units give
+// 540 x 431 (430.625); the warning's 240 x 105 units give 360 x 171 (170.625).
+const SIZE MainClient = {540, 431};
+const SIZE WarningClient = {360, 171};
+const int BandHeight = 20;
+
+SIZE ClientSize(HWND window) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    return {client.right, client.bottom};
+}
+
 SIZE WindowSize(HWND window) {
     RECT bounds = {};
     GetWindowRect(window, &bounds);
@@ -101,7 +116,10 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
     ExpectPlacement(window, 0);
     SIZE size = WindowSize(window);
     EXPECT_EQ(size.cx, templateSize.cx);
-    EXPECT_EQ(size.cy, templateSize.cy + 20);
+    EXPECT_EQ(size.cy, templateSize.cy + BandHeight);
+    SIZE client = ClientSize(window);
+    EXPECT_EQ(client.cx, MainClient.cx);
+    EXPECT_EQ(client.cy, MainClient.cy + BandHeight);
     EXPECT_EQ(ItemText(window, IDC_STATUS), "Ready.");
     EXPECT_EQ(ItemText(window, IDC_GROUP_ACTION), "Action");
     EXPECT_EQ(ItemText(window, IDC_LANGUAGE), "DE | EN");
@@ -115,6 +133,18 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
     EXPECT_EQ(program.waitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(IsWindowVisible(window));
 
+    // Standby (4), not forced, on a countdown (2) of 30 s: the warning opens at once.
+    RemoteChoose(window, 4, false, 2);
+    RemoteCountdown(window, "0", "0", "30");
+    RemotePress(window, IDC_START);
+    HWND warning = FindProcessWindow(program.info.dwProcessId, "#32770", "Dormivex x64 0.3.4.6 - Warning", 5000);
+    ASSERT_TRUE(warning);
+    client = ClientSize(warning);
+    EXPECT_EQ(client.cx, WarningClient.cx);
+    EXPECT_EQ(client.cy, WarningClient.cy);
+    SendMessageA(GetDlgItem(warning, IDC_WARN_CANCEL), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitForStopEnabled(window, false, 5000));
+
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.waitForExit(), 0u);
 }
@@ -126,10 +156,13 @@ TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
     ASSERT_TRUE(program.start());
     HWND window = program.mainWindow;
 
-    ExpectPlacement(window, 20);
+    ExpectPlacement(window, BandHeight);
     SIZE size = WindowSize(window);
     EXPECT_EQ(size.cx, templateSize.cx);
     EXPECT_EQ(size.cy, templateSize.cy);
+    SIZE client = ClientSize(window);
+    EXPECT_EQ(client.cx, MainClient.cx);
+    EXPECT_EQ(client.cy, MainClient.cy);
     EXPECT_EQ(ItemText(window, IDC_STATUS), "Bereit.");
     EXPECT_EQ(ItemText(window, IDC_STOP), "STOPP");
 
