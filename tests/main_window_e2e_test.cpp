@@ -104,14 +104,19 @@ void ExpectAboutBox(ChildProgram& program, const StringTable& strings) {
 class MainWindowEndToEnd : public testing::Test {
 protected:
     void TearDown() override { DeleteSettingsKey(); }
+    // Stores the settings and starts the program; `window` is its main window.
+    void Start(const char* language, DWORD noSkin) {
+        StoreSettings(language, noSkin);
+        ASSERT_TRUE(program.start());
+        window = program.mainWindow;
+    }
+    ChildProgram program;
+    HWND window = nullptr;
 };
 
 TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
-    StoreSettings("en", 0);
     SIZE templateSize = TemplateSize(IDD_MAIN_SKINNED);
-    ChildProgram program;
-    ASSERT_TRUE(program.start());
-    HWND window = program.mainWindow;
+    ASSERT_NO_FATAL_FAILURE(Start("en", 0));
 
     ExpectPlacement(window, 0);
     SIZE size = WindowSize(window);
@@ -150,11 +155,8 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
 }
 
 TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
-    StoreSettings("de", 1);
     SIZE templateSize = TemplateSize(IDD_MAIN_PLAIN);
-    ChildProgram program;
-    ASSERT_TRUE(program.start());
-    HWND window = program.mainWindow;
+    ASSERT_NO_FATAL_FAILURE(Start("de", 1));
 
     ExpectPlacement(window, BandHeight);
     SIZE size = WindowSize(window);
@@ -185,10 +187,7 @@ TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
 }
 
 TEST_F(MainWindowEndToEnd, LanguageButtonSwitchesStoresAndTheAboutBoxFollows) {
-    StoreSettings("en", 0);
-    ChildProgram program;
-    ASSERT_TRUE(program.start());
-    HWND window = program.mainWindow;
+    ASSERT_NO_FATAL_FAILURE(Start("en", 0));
     HWND language = GetDlgItem(window, IDC_LANGUAGE);
 
     ExpectAboutBox(program, EnglishStrings);
@@ -255,16 +254,14 @@ struct SleeperCopy {
 };
 
 TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExcludedNames) {
-    StoreSettings("en", 0);
     SleeperCopy listed("e2e_child.exe");
     SleeperCopy hidden("SVCHOST.EXE");
     ASSERT_TRUE(listed.info.hProcess);
     ASSERT_TRUE(hidden.info.hProcess);
     Sleep(300);
 
-    ChildProgram program;
-    ASSERT_TRUE(program.start());
-    std::vector<ListedProcess> entries = ReadProcessList(program.mainWindow);
+    ASSERT_NO_FATAL_FAILURE(Start("en", 0));
+    std::vector<ListedProcess> entries = ReadProcessList(window);
     bool found = false;
     for (const ListedProcess& entry : entries) {
         if (entry.id == listed.info.dwProcessId) {
@@ -275,19 +272,19 @@ TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExclud
         EXPECT_NE(entry.id, program.info.dwProcessId) << entry.text;
     }
     EXPECT_TRUE(found);
-    EXPECT_EQ(SendMessageW(GetDlgItem(program.mainWindow, IDC_PROCESS_LIST), CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(SendMessageA(GetDlgItem(program.mainWindow, IDC_TRIG_PROCESS), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_PROCESS_LIST), CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(GetDlgItem(window, IDC_TRIG_PROCESS), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
     // A process started later appears after Refresh.
     SleeperCopy later("e2e_later.exe");
     Sleep(300);
-    SendMessageA(GetDlgItem(program.mainWindow, IDC_REFRESH), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(window, IDC_REFRESH), BM_CLICK, 0, 0);
     found = false;
-    for (const ListedProcess& entry : ReadProcessList(program.mainWindow))
+    for (const ListedProcess& entry : ReadProcessList(window))
         if (entry.id == later.info.dwProcessId) found = entry.text == "e2e_later.exe   [PID " + std::to_string(entry.id) + "]";
     EXPECT_TRUE(found);
 
-    PostMessageA(program.mainWindow, WM_CLOSE, 0, 0);
+    PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.waitForExit(), 0u);
 }
 
