@@ -1,7 +1,9 @@
 # Checks the linked Dormivex.exe of a build without C runtime; run after every link.
 #   cmake -DEXE=... -DOBJDUMP=... [-DMAP=<GNU ld map>] [-DCHECKSUM=ON] [-DMAX_SIZE=<bytes>] -P CheckProgram.cmake
 # Nothing runs constructors of globals in such a program, so the constructor list
-# must be empty; it must import nothing but the four system DLLs; the linker's PE
+# must be empty; it must import nothing but the four system DLLs; it must carry x64
+# unwind data, which exception dispatch, error reporting, debuggers and profilers walk
+# the stack with (a build with -fno-asynchronous-unwind-tables has none); the linker's PE
 # checksum must be right, or the program's start-up self-check fails on the shipped
 # file. A failed check removes the file, so the next build links and checks again.
 
@@ -25,6 +27,17 @@ endforeach()
 list(SORT imports)
 if(NOT imports STREQUAL "ADVAPI32.DLL;GDI32.DLL;KERNEL32.DLL;USER32.DLL")
   reject("imports ${imports}; only ADVAPI32, GDI32, KERNEL32 and USER32 are allowed")
+endif()
+
+# The exception directory (data directory entry 3) points at the function table,
+# .pdata; GNU ld and lld both fill it in when the objects carry unwind data.
+# An image without one lists the entry with address and size 0.
+if(NOT dump MATCHES "\nEntry 3 ([0-9a-fA-F]+) ([0-9a-fA-F]+) Exception Directory")
+  reject("objdump shows no data directory entry for exceptions")
+endif()
+math(EXPR exceptionBytes "0x${CMAKE_MATCH_2}")
+if(exceptionBytes EQUAL 0 OR CMAKE_MATCH_1 MATCHES "^0+$")
+  reject("no exception directory: the program has no x64 unwind data (.pdata)")
 endif()
 
 # Thread-local data and the C runtime's initialiser tables need a runtime to run them.

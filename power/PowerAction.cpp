@@ -1,6 +1,7 @@
 // Carries out the chosen power action. Every failed step leaves its name and the
 // error code in the failure report, which is shown once and never retried.
 #include "Power.h"
+#include "../i18n/Strings.h"
 
 static const char FailureUnknown[] = "Unbekannt / Unknown";
 static const char FailureOpenToken[] = "OpenProcessToken";
@@ -13,12 +14,9 @@ static const char FailureLoadPowrProf[] = "LoadLibraryA(PowrProf.dll)";
 static const char FailureFindSuspend[] = "GetProcAddress(SetSuspendState)";
 static const char FailureSuspend[] = "SetSuspendState";
 
-static const char FailureFormatGerman[] =
-    "Die gewaehlte Windows-Aktion konnte nicht ausgefuehrt werden.\r\n\r\n"
-    "Fehlerstelle: %s\r\nWin32-Fehlercode: %u (0x%08X)";
-static const char FailureFormatEnglish[] =
-    "The selected Windows action could not be executed.\r\n\r\n"
-    "Failure point: %s\r\nWin32 error code: %u (0x%08X)";
+// The report's first sentence is the string table's StrErrAction.
+static const char FailureFormatGerman[] = "%s\r\n\r\nFehlerstelle: %s\r\nWin32-Fehlercode: %u (0x%08X)";
+static const char FailureFormatEnglish[] = "%s\r\n\r\nFailure point: %s\r\nWin32 error code: %u (0x%08X)";
 
 static void CloseToken() {
     if (!app.tokenHandle) return;
@@ -103,8 +101,10 @@ int32_t SuspendSystem(int32_t hibernate) {
 }
 
 void ShowFailureReport() {
-    const char* format = app.language == 1 ? FailureFormatGerman : FailureFormatEnglish;
-    wsprintfA(app.failureText, format, app.failurePoint, app.failureCode, app.failureCode);
+    bool german = app.language == 1;
+    const char* format = german ? FailureFormatGerman : FailureFormatEnglish;
+    const char* sentence = (german ? GermanStrings : EnglishStrings).entries[StrErrAction];
+    wsprintfA(app.failureText, format, sentence, app.failurePoint, app.failureCode, app.failureCode);
     MessageBoxA(app.mainWindow, app.failureText, PRODUCT_TITLE, MB_OK | MB_ICONERROR);
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/App.h"
 #include "i18n/Strings.h"
+#include "support/RemoteDrive.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -66,6 +67,20 @@ SIZE TemplateSize(int templateId) {
     return {bounds.right - bounds.left, bounds.bottom - bounds.top};
 }
 
+// Client sizes as Windows gives them at 96 dpi, and Wine with the fonts of fonts-wine:
+// MS Sans Serif 8 has base units 6 x 13, and the dialog manager maps x * 6 / 4 and
+// y * 13 / 8 with MulDiv, which rounds. The main window's 360 x 265 units give
+// 540 x 431 (430.625); the warning's 240 x 105 units give 360 x 171 (170.625).
+const SIZE MainClient = {540, 431};
+const SIZE WarningClient = {360, 171};
+const int BandHeight = 20;
+
+SIZE ClientSize(HWND window) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    return {client.right, client.bottom};
+}
+
 SIZE WindowSize(HWND window) {
     RECT bounds = {};
     GetWindowRect(window, &bounds);
@@ -89,19 +104,27 @@ void ExpectAboutBox(ChildProgram& program, const StringTable& strings) {
 class MainWindowEndToEnd : public testing::Test {
 protected:
     void TearDown() override { DeleteSettingsKey(); }
+    // Stores the settings and starts the program; `window` is its main window.
+    void Start(const char* language, DWORD noSkin) {
+        StoreSettings(language, noSkin);
+        ASSERT_TRUE(program.start());
+        window = program.mainWindow;
+    }
+    ChildProgram program;
+    HWND window = nullptr;
 };
 
 TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
-    StoreSettings("en", 0);
     SIZE templateSize = TemplateSize(IDD_MAIN_SKINNED);
-    ChildProgram program;
-    ASSERT_TRUE(program.start());
-    HWND window = program.mainWindow;
+    ASSERT_NO_FATAL_FAILURE(Start("en", 0));
 
     ExpectPlacement(window, 0);
     SIZE size = WindowSize(window);
     EXPECT_EQ(size.cx, templateSize.cx);
-    EXPECT_EQ(size.cy, templateSize.cy + 20);
+    EXPECT_EQ(size.cy, templateSize.cy + BandHeight);
+    SIZE client = ClientSize(window);
+    EXPECT_EQ(client.cx, MainClient.cx);
+    EXPECT_EQ(client.cy, MainClient.cy + BandHeight);
     EXPECT_EQ(ItemText(window, IDC_STATUS), "Ready.");
     EXPECT_EQ(ItemText(window, IDC_GROUP_ACTION), "Action");
     EXPECT_EQ(ItemText(window, IDC_LANGUAGE), "DE | EN");
@@ -115,21 +138,33 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
     EXPECT_EQ(program.waitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(IsWindowVisible(window));
 
+    // Standby (4), not forced, on a countdown (2) of 30 s: the warning opens at once.
+    RemoteChoose(window, 4, false, 2);
+    RemoteCountdown(window, "0", "0", "30");
+    RemotePress(window, IDC_START);
+    HWND warning = FindProcessWindow(program.info.dwProcessId, "#32770", "Dormivex x64 0.3.4.6 - Warning", 5000);
+    ASSERT_TRUE(warning);
+    client = ClientSize(warning);
+    EXPECT_EQ(client.cx, WarningClient.cx);
+    EXPECT_EQ(client.cy, WarningClient.cy);
+    SendMessageA(GetDlgItem(warning, IDC_WARN_CANCEL), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitForStopEnabled(window, false, 5000));
+
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.waitForExit(), 0u);
 }
 
 TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
-    StoreSettings("de", 1);
     SIZE templateSize = TemplateSize(IDD_MAIN_PLAIN);
-    ChildProgram program;
-    ASSERT_TRUE(program.start());
-    HWND window = program.mainWindow;
+    ASSERT_NO_FATAL_FAILURE(Start("de", 1));
 
-    ExpectPlacement(window, 20);
+    ExpectPlacement(window, BandHeight);
     SIZE size = WindowSize(window);
     EXPECT_EQ(size.cx, templateSize.cx);
     EXPECT_EQ(size.cy, templateSize.cy);
+    SIZE client = ClientSize(window);
+    EXPECT_EQ(client.cx, MainClient.cx);
+    EXPECT_EQ(client.cy, MainClient.cy);
     EXPECT_EQ(ItemText(window, IDC_STATUS), "Bereit.");
     EXPECT_EQ(ItemText(window, IDC_STOP), "STOPP");
 
@@ -152,10 +187,7 @@ TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
 }
 
 TEST_F(MainWindowEndToEnd, LanguageButtonSwitchesStoresAndTheAboutBoxFollows) {
-    StoreSettings("en", 0);
-    ChildProgram program;
-    ASSERT_TRUE(program.start());
-    HWND window = program.mainWindow;
+    ASSERT_NO_FATAL_FAILURE(Start("en", 0));
     HWND language = GetDlgItem(window, IDC_LANGUAGE);
 
     ExpectAboutBox(program, EnglishStrings);
@@ -222,16 +254,14 @@ struct SleeperCopy {
 };
 
 TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExcludedNames) {
-    StoreSettings("en", 0);
     SleeperCopy listed("e2e_child.exe");
     SleeperCopy hidden("SVCHOST.EXE");
     ASSERT_TRUE(listed.info.hProcess);
     ASSERT_TRUE(hidden.info.hProcess);
     Sleep(300);
 
-    ChildProgram program;
-    ASSERT_TRUE(program.start());
-    std::vector<ListedProcess> entries = ReadProcessList(program.mainWindow);
+    ASSERT_NO_FATAL_FAILURE(Start("en", 0));
+    std::vector<ListedProcess> entries = ReadProcessList(window);
     bool found = false;
     for (const ListedProcess& entry : entries) {
         if (entry.id == listed.info.dwProcessId) {
@@ -242,19 +272,19 @@ TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExclud
         EXPECT_NE(entry.id, program.info.dwProcessId) << entry.text;
     }
     EXPECT_TRUE(found);
-    EXPECT_EQ(SendMessageW(GetDlgItem(program.mainWindow, IDC_PROCESS_LIST), CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(SendMessageA(GetDlgItem(program.mainWindow, IDC_TRIG_PROCESS), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_PROCESS_LIST), CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(GetDlgItem(window, IDC_TRIG_PROCESS), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
     // A process started later appears after Refresh.
     SleeperCopy later("e2e_later.exe");
     Sleep(300);
-    SendMessageA(GetDlgItem(program.mainWindow, IDC_REFRESH), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(window, IDC_REFRESH), BM_CLICK, 0, 0);
     found = false;
-    for (const ListedProcess& entry : ReadProcessList(program.mainWindow))
+    for (const ListedProcess& entry : ReadProcessList(window))
         if (entry.id == later.info.dwProcessId) found = entry.text == "e2e_later.exe   [PID " + std::to_string(entry.id) + "]";
     EXPECT_TRUE(found);
 
-    PostMessageA(program.mainWindow, WM_CLOSE, 0, 0);
+    PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.waitForExit(), 0u);
 }
 

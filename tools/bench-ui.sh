@@ -18,7 +18,7 @@ mkdir -p "$work"
 defines="-DNOMINMAX -DWIN32_LEAN_AND_MEAN -DWINVER=0x0601 -D_WIN32_WINNT=0x0601"
 x86_64-w64-mingw32-windres -O coff $defines -I "$root" "$root/res/Dormivex.rc" "$work/Dormivex.res"
 x86_64-w64-mingw32-g++-posix -O3 -DNDEBUG -Os -std=c++17 -Wall -Wextra -fno-exceptions -fno-rtti \
-  -fno-asynchronous-unwind-tables $defines "$root/tests/helpers/minimal_dialog.cpp" "$work/Dormivex.res" \
+  $defines "$root/bench/minimal_dialog.cpp" "$work/Dormivex.res" \
   -mwindows -static -s -Wl,--gc-sections -o "$work/minimal_dialog.exe"
 
 cd "$build"

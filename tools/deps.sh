@@ -3,7 +3,7 @@
 # when everything is already there.
 set -euo pipefail
 packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
-          wine wine64 xvfb xauth xdotool imagemagick clang lld clang-tidy cppcheck)
+          wine wine64 fonts-wine xvfb xauth xdotool imagemagick clang lld clang-tidy cppcheck)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -18,6 +18,14 @@ mkdir -p "$(dirname "$prefix")"
     wineserver -w
     touch "$prefix/.dormivex-ready"
   fi
+  # Debian's Wine does not look for the fonts of fonts-wine in its data folder; without
+  # them in C:\windows\Fonts it measures dialogs with a wider substitute for MS Sans
+  # Serif and draws letters for the caption buttons' Marlett symbols.
+  fonts="$prefix/drive_c/windows/Fonts"
+  if [ ! -f "$fonts/sserife.fon" ]; then
+    cp /usr/share/wine/fonts/* "$fonts/" 2>/dev/null ||
+      echo "wine-prefix.sh: no fonts in /usr/share/wine/fonts (package fonts-wine): Wine's windows will not have Windows' size" >&2
+  fi
   # Keep one server alive between test binaries; it lingers a while after the last one.
   # The session's own processes (services, explorer) start with the first program and
   # would inherit its output pipes, keeping CTest waiting: start them here, detached.

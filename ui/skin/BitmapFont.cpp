@@ -85,6 +85,30 @@ static const uint8_t GlyphTable[70][GlyphRows] = {
     {0x0E, 0x11, 0x01, 0x01, 0x0F, 0x11, 0x11, 0x11, 0x0F, 0x00, 0x00},  // 69 ß
 };
 
+// Characters outside the three runs A-Z, a-z and 0-9; the umlauts are their base
+// letters with dots, the capitals pushed down to make room for them.
+struct SpecialChar {
+    uint8_t code;  // Latin-1
+    uint8_t glyphIndex;
+    uint8_t flags;
+};
+
+static const SpecialChar SpecialChars[] = {
+    {0xC4, 0, GlyphFlagDots | GlyphFlagLowered},   // Ä
+    {0xD6, 14, GlyphFlagDots | GlyphFlagLowered},  // Ö
+    {0xDC, 20, GlyphFlagDots | GlyphFlagLowered},  // Ü
+    {0xE4, 26, GlyphFlagDots},                     // ä
+    {0xF6, 40, GlyphFlagDots},                     // ö
+    {0xFC, 46, GlyphFlagDots},                     // ü
+    {0xDF, GlyphIndexSharpS, GlyphFlagNone},       // ß
+    {0x3A, 62, GlyphFlagNone},                     // :
+    {0x2E, 63, GlyphFlagNone},                     // .
+    {0x2D, 64, GlyphFlagNone},                     // -
+    {0x5F, 65, GlyphFlagNone},                     // _
+    {0x2F, 66, GlyphFlagNone},                     // /
+    {0x20, GlyphIndexSpace, GlyphFlagNone},
+};
+
 DecodedChar DecodeFontChar(const char* text) {
     DecodedChar result = {GlyphIndexUnknown, GlyphFlagNone, 1};
     uint32_t code = static_cast<uint8_t>(text[0]);
@@ -96,20 +120,11 @@ DecodedChar DecodeFontChar(const char* text) {
         code = second + 0x40;
         result.length = 2;
     }
-    switch (code) {
-    case 0xC4: result.glyphIndex = 0; result.flags = GlyphFlagDots | GlyphFlagLowered; return result;
-    case 0xD6: result.glyphIndex = 14; result.flags = GlyphFlagDots | GlyphFlagLowered; return result;
-    case 0xDC: result.glyphIndex = 20; result.flags = GlyphFlagDots | GlyphFlagLowered; return result;
-    case 0xE4: result.glyphIndex = 26; result.flags = GlyphFlagDots; return result;
-    case 0xF6: result.glyphIndex = 40; result.flags = GlyphFlagDots; return result;
-    case 0xFC: result.glyphIndex = 46; result.flags = GlyphFlagDots; return result;
-    case 0xDF: result.glyphIndex = GlyphIndexSharpS; return result;
-    case 0x3A: result.glyphIndex = 62; return result;
-    case 0x2E: result.glyphIndex = 63; return result;
-    case 0x2D: result.glyphIndex = 64; return result;
-    case 0x5F: result.glyphIndex = 65; return result;
-    case 0x2F: result.glyphIndex = 66; return result;
-    case 0x20: result.glyphIndex = GlyphIndexSpace; return result;
+    for (const SpecialChar& special : SpecialChars) {
+        if (special.code != code) continue;
+        result.glyphIndex = special.glyphIndex;
+        result.flags = special.flags;
+        return result;
     }
     if (code >= 0x41 && code <= 0x5A) result.glyphIndex = static_cast<uint8_t>(code - 0x41);
     else if (code >= 0x61 && code <= 0x7A) result.glyphIndex = static_cast<uint8_t>(code - 0x61 + 26);

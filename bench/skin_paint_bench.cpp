@@ -1,9 +1,9 @@
 // Times full paints of the skinned frame on a real window of the main window's size.
-// Helper programs are not linked with the program's library, so the painting and
-// font sources are compiled in here as they are.
-#include "../../app/AppState.cpp"
-#include "../../ui/skin/BitmapFont.cpp"
-#include "../../ui/skin/FramePaint.cpp"
+// It is not linked with the program's library, so the painting and font sources are
+// compiled in here as they are.
+#include "../app/AppState.cpp"
+#include "../ui/skin/BitmapFont.cpp"
+#include "../ui/skin/FramePaint.cpp"
 
 #include <stdio.h>
 
