@@ -56,7 +56,6 @@ FileCheck ComputeFileChecksum(const char* path, uint32_t* headerChecksum, uint32
             result = FileCheck::Unreadable;
             break;
         }
-        if (got == 0) break;
         if (total == 0) {
             checksumOffset = FindChecksumField(buffer, got);
             if (checksumOffset == 0) {
@@ -65,6 +64,7 @@ FileCheck ComputeFileChecksum(const char* path, uint32_t* headerChecksum, uint32
             }
             *headerChecksum = ReadDword(buffer + checksumOffset);
         }
+        if (got == 0) break;
         for (DWORD i = 0; i < got; i += 2) {
             DWORD position = total + i;
             if (position == checksumOffset || position == checksumOffset + 2) continue;
@@ -76,10 +76,8 @@ FileCheck ComputeFileChecksum(const char* path, uint32_t* headerChecksum, uint32
         if (got % 2 != 0) break;  // only the last block of a file can be odd
     }
     CloseHandle(file);
-    if (result != FileCheck::Read) return result;
-    if (total == 0) return FileCheck::NotAnImage;
-    *computedChecksum = FoldChecksum(sum) + total;
-    return FileCheck::Read;
+    if (result == FileCheck::Read) *computedChecksum = FoldChecksum(sum) + total;
+    return result;
 }
 
 void RunSelfCheck() {
@@ -91,9 +89,9 @@ void RunSelfCheck() {
     if (length == 0 || length >= sizeof(app.modulePath)) return;
     uint32_t header = 0;
     uint32_t computed = 0;
-    FileCheck result = ComputeFileChecksum(app.modulePath, &header, &computed);
-    if (result == FileCheck::Unreadable) return;
-    if (result == FileCheck::NotAnImage || header == 0 || header != computed) app.selfCheckFailed = 1;
+    if (ComputeFileChecksum(app.modulePath, &header, &computed) == FileCheck::Unreadable) return;
+    // A file that is no image leaves the header checksum at 0.
+    if (header == 0 || header != computed) app.selfCheckFailed = 1;
 }
 
 void ArmSelfCheckNotice(HWND window) {

@@ -54,11 +54,9 @@ void StartWaitThread() {
     // cancelled the warning and pressed START again. It has nothing left to do but
     // post; its handle goes now, and its late report is told apart by its id.
     if (app.waitThread) CloseHandle(app.waitThread);
-    app.waitThread = nullptr;
     DWORD threadId = 0;
-    HANDLE thread = CreateThread(nullptr, 0, WaitThreadProc, nullptr, 0, &threadId);
-    if (thread) {
-        app.waitThread = thread;
+    app.waitThread = CreateThread(nullptr, 0, WaitThreadProc, nullptr, 0, &threadId);
+    if (app.waitThread) {
         app.waitThreadId = threadId;
         return;
     }
@@ -67,37 +65,23 @@ void StartWaitThread() {
     MessageBoxA(app.mainWindow, Text(StrErrWaitThread), PRODUCT_TITLE, MB_ICONERROR);
 }
 
-// Every report names the thread that sends it.
-static void PostWaitEnded(WPARAM code) {
-    PostMessageA(app.mainWindow, MsgWaitEnded, code, static_cast<LPARAM>(GetCurrentThreadId()));
-}
-
 DWORD WINAPI WaitThreadProc(LPVOID) {
+    BOOL fired = FALSE;
     if (app.waitMode == WaitMode::ProcessExit) {
         app.waitHandles[0] = app.cancelEvent;
         app.waitHandles[1] = app.monitoredProcess;
         // The event comes first, so a cancel wins over a process that ends at the
-        // same moment.
-        DWORD result = WaitForMultipleObjects(2, app.waitHandles, FALSE, INFINITE);
-        if (result == WAIT_OBJECT_0 + 1) {
-            CloseMonitoredProcess();
-            PostMessageA(app.mainWindow, MsgTriggerFired, app.warningSeconds, 0);
-            PostWaitEnded(0);
-            return 0;
-        }
+        // same moment; a failed wait cancels.
+        fired = WaitForMultipleObjects(2, app.waitHandles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
         CloseMonitoredProcess();
-        PostWaitEnded(1);
-        return 0;
+    } else {
+        // A failed wait counts as the time having elapsed: the user still gets the
+        // warning and can cancel it there.
+        fired = WaitForSingleObject(app.cancelEvent, app.waitMilliseconds) != WAIT_OBJECT_0;
     }
-
-    // A failed wait counts as the time having elapsed: the user still gets the
-    // warning and can cancel it there.
-    if (WaitForSingleObject(app.cancelEvent, app.waitMilliseconds) == WAIT_OBJECT_0) {
-        PostWaitEnded(1);
-        return 0;
-    }
-    PostMessageA(app.mainWindow, MsgTriggerFired, app.warningSeconds, 0);
-    PostWaitEnded(0);
+    if (fired) PostMessageA(app.mainWindow, MsgTriggerFired, app.warningSeconds, 0);
+    // The end names its thread, so that it cannot be taken for the end of a later one.
+    PostMessageA(app.mainWindow, MsgWaitEnded, fired ? 0 : 1, static_cast<LPARAM>(GetCurrentThreadId()));
     return 0;
 }
 
