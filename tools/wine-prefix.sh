@@ -13,9 +13,9 @@ mkdir -p "$(dirname "$prefix")"
   flock 9
   if [ ! -f "$prefix/.dormivex-ready" ]; then
     rm -rf "$prefix"
-    "$wine" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed for $prefix" >&2; exit 1; }
-    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&- || { echo "wineboot failed for $prefix" >&2; exit 1; }
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+    wineserver -w </dev/null >/dev/null 2>&1 9>&-
     touch "$prefix/.dormivex-ready"
   fi
   # Keep one server alive between test binaries; it lingers a while after the last one.
