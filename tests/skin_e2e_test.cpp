@@ -64,8 +64,8 @@ protected:
         DeleteSettingsKey();
     }
     // Starts the program and waits until X shows its band: Win32 calls a window
-    // visible before the X server has mapped and drawn it, and a click that comes
-    // earlier lands on the root window and is lost.
+    // visible before the X server has mapped and drawn it, and a click sent in
+    // between may land on the root window, lost to the program.
     void startSkinned() {
         ASSERT_TRUE(program.start());
         RECT rect = WindowRect(program.mainWindow);
