@@ -18,6 +18,13 @@ mkdir -p "$(dirname "$prefix")"
     wineserver -w </dev/null >/dev/null 2>&1 9>&-
     touch "$prefix/.dormivex-ready"
   fi
+  # A session still up from a run on another X display (or none) would show the
+  # windows there: end it first.
+  if [ "$(cat "$prefix.display" 2>/dev/null)" != "${DISPLAY:-}" ]; then
+    wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+    wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+    printf '%s\n' "${DISPLAY:-}" >"$prefix.display"
+  fi
   # Keep one server alive between test binaries; it lingers a while after the last one.
   # The session's own processes (services, explorer) start with the first program and
   # would inherit its output pipes, keeping CTest waiting: start them here, detached.
