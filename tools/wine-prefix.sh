@@ -13,9 +13,9 @@ mkdir -p "$(dirname "$prefix")"
   flock 9
   if [ ! -f "$prefix/.dormivex-ready" ]; then
     rm -rf "$prefix"
-    "$wine" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed for $prefix" >&2; exit 1; }
-    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&- || { echo "wineboot failed for $prefix" >&2; exit 1; }
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+    wineserver -w </dev/null >/dev/null 2>&1 9>&-
     touch "$prefix/.dormivex-ready"
   fi
   # Debian's Wine does not look for the fonts of fonts-wine in its data folder; without
@@ -25,6 +25,13 @@ mkdir -p "$(dirname "$prefix")"
   if [ ! -f "$fonts/sserife.fon" ]; then
     cp /usr/share/wine/fonts/* "$fonts/" 2>/dev/null ||
       echo "wine-prefix.sh: no fonts in /usr/share/wine/fonts (package fonts-wine): Wine's windows will not have Windows' size" >&2
+  fi
+  # A session still up from a run on another X display (or none) would show the
+  # windows there: end it first.
+  if [ "$(cat "$prefix.display" 2>/dev/null)" != "${DISPLAY:-}" ]; then
+    wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+    wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+    printf '%s\n' "${DISPLAY:-}" >"$prefix.display"
   fi
   # Keep one server alive between test binaries; it lingers a while after the last one.
   # The session's own processes (services, explorer) start with the first program and

@@ -30,7 +30,9 @@ bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
     DeleteFileA(marker.c_str());
     // A Unix program started by Wine cannot be waited for by its handle; it leaves
     // a marker file when it is done instead.
-    std::string commandLine = "/bin/sh -c \"" + command + "; echo done > '" + HostPath(marker) + "'\"";
+    // The marker holds the command's exit status: an xdotool that could not act
+    // must fail the test here rather than leave it waiting for an effect.
+    std::string commandLine = "/bin/sh -c \"" + command + "; echo done $? > '" + HostPath(marker) + "'\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
@@ -40,12 +42,13 @@ bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     DWORD start = GetTickCount();
-    while (ReadWholeFile(marker).find("done") == std::string::npos) {
+    std::string result;
+    while ((result = ReadWholeFile(marker)).find('\n') == std::string::npos) {
         if (GetTickCount() - start > timeoutMs) return false;
         Sleep(20);
     }
     DeleteFileA(marker.c_str());
-    return true;
+    return result == "done 0\n";
 }
 
 std::vector<COLORREF> ScreenPixels(int x, int y, int width, int height) {

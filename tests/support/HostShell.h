@@ -11,7 +11,8 @@
 std::string HostPath(const std::string& windowsPath);
 
 // Runs `command` with /bin/sh -c and waits until it has finished. The command must
-// not contain double quotes. Returns false on time-out or when it cannot be started.
+// not contain double quotes. Returns false on time-out, when it cannot be started
+// or when it exits with a status other than 0.
 bool RunHostCommand(const std::string& command, DWORD timeoutMs = 15000);
 
 // Pixels of a screen rectangle, read from a screenshot of the X screen, row by row;

@@ -23,8 +23,6 @@ void ClearRelayInclude() {
     RegCloseKey(key);
 }
 
-TracedProgram::~TracedProgram() { program.kill(); }
-
 // Wine gives a program it starts the standard error of its parent whatever handle
 // is passed, so the relay trace would land in the test's own output. The program is
 // therefore started from a Unix shell in the same prefix, with its output in the
@@ -39,7 +37,17 @@ std::string UnixPath(const std::string& windowsPath) {
 }
 
 static std::mutex startLock;
+// The programs of live TracedPrograms. Wine gives the id of an ended process to the
+// next one soon, so a claim ends with its program: a stale one would hide a new
+// program for good, leaving it running unclaimed while its start waits in vain.
 static std::set<DWORD> claimedProcesses;
+
+TracedProgram::~TracedProgram() {
+    DWORD processId = program.info.dwProcessId;
+    program.kill();
+    std::lock_guard<std::mutex> guard(startLock);
+    claimedProcesses.erase(processId);
+}
 
 static DWORD UnclaimedDormivex() {
     for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", PRODUCT_TITLE); window;
@@ -68,7 +76,7 @@ bool TracedProgram::start(const std::string& name) {
     DWORD processId = 0;
     DWORD begin = GetTickCount();
     while (!(processId = UnclaimedDormivex())) {
-        if (GetTickCount() - begin > 30000) return false;
+        if (GetTickCount() - begin > 60000) return false;
         Sleep(50);
     }
     claimedProcesses.insert(processId);
