@@ -22,7 +22,7 @@ struct LayoutControl {
 extern const LayoutControl MainLayout[27];
 
 // Compares every child of `window` with the table: order, id, class, text in the
-// given language, styles, font and rectangle, `yShift` pixels lower.
+// given language, styles, font (in this process) and rectangle, `yShift` pixels lower.
 void ExpectControlsAsInTable(HWND window, const StringTable& strings, int yShift);
 
 // The window rectangle the template alone gives, measured on a dialog that adds nothing.
