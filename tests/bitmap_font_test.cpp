@@ -174,18 +174,8 @@ TEST(BitmapFont, TitlePlotsRowByRowInThePaletteColour) {
     PixelSink sink = {RecordPlot, nullptr};
     DrawTitleText(&sink, SkinPalette::Blue);
     std::vector<PlotRecord> blue = plots;
+    // Pixel by pixel in plotting order, the D's top row (36..39, 6) first.
     ASSERT_EQ(blue, designed(RGB(255, 255, 255)));
-
-    // The D opens the title: its top row at (36..39, 6), then the next row down.
-    ASSERT_GE(blue.size(), 6u);
-    EXPECT_EQ(blue[0], (PlotRecord{36, 6, 0xFFFFFF}));
-    EXPECT_EQ(blue[3], (PlotRecord{39, 6, 0xFFFFFF}));
-    EXPECT_EQ(blue[4], (PlotRecord{36, 7, 0xFFFFFF}));
-    EXPECT_EQ(blue[5], (PlotRecord{40, 7, 0xFFFFFF}));
-    for (const PlotRecord& p : blue) {
-        EXPECT_GE(p.y, 6);
-        EXPECT_LE(p.y, 16);
-    }
 
     plots.clear();
     DrawTitleText(&sink, SkinPalette::Amber);
