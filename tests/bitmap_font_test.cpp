@@ -1,10 +1,11 @@
 // The pixel font: decoding of the title bytes, the glyph shapes and the pen advance.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <vector>
 
+#include "support/DesignedFont.h"
 #include "support/TestSupport.h"
+#include "support/Version.h"
 #include "ui/skin/Skin.h"
 
 namespace {
@@ -46,95 +47,6 @@ std::vector<int> Rows(const std::vector<PlotRecord>& drawn) {
     return rows;
 }
 
-std::vector<int> Hex(const char* text) {
-    std::vector<int> rows;
-    unsigned value;
-    int used;
-    while (std::sscanf(text, "%x%n", &value, &used) == 1) {
-        rows.push_back(static_cast<int>(value));
-        text += used;
-    }
-    return rows;
-}
-
-// The glyphs as the font was designed: rows 0 to 10 and the advance of each.
-struct ExpectedGlyph {
-    const char* rows;
-    int advance;
-};
-const ExpectedGlyph DesignedGlyphs[70] = {
-    {"0E 11 11 11 1F 11 11 11 11 00 00", 6},
-    {"0F 11 11 0F 11 11 11 11 0F 00 00", 6},
-    {"0E 11 01 01 01 01 01 11 0E 00 00", 6},
-    {"0F 11 11 11 11 11 11 11 0F 00 00", 6},
-    {"1F 01 01 01 0F 01 01 01 1F 00 00", 6},
-    {"1F 01 01 01 0F 01 01 01 01 00 00", 6},
-    {"0E 11 01 01 1D 11 11 11 0E 00 00", 6},
-    {"11 11 11 11 1F 11 11 11 11 00 00", 6},
-    {"07 02 02 02 02 02 02 02 07 00 00", 4},
-    {"1C 08 08 08 08 08 09 09 06 00 00", 6},
-    {"11 09 05 03 03 05 09 11 11 00 00", 6},
-    {"01 01 01 01 01 01 01 01 1F 00 00", 6},
-    {"41 63 55 49 41 41 41 41 41 00 00", 8},
-    {"11 13 13 15 15 19 19 11 11 00 00", 6},
-    {"0E 11 11 11 11 11 11 11 0E 00 00", 6},
-    {"0F 11 11 11 0F 01 01 01 01 00 00", 6},
-    {"0E 11 11 11 11 11 15 09 16 00 00", 6},
-    {"0F 11 11 11 0F 05 09 11 11 00 00", 6},
-    {"1E 01 01 01 0E 10 10 10 0F 00 00", 6},
-    {"1F 04 04 04 04 04 04 04 04 00 00", 6},
-    {"11 11 11 11 11 11 11 11 0E 00 00", 6},
-    {"11 11 11 11 11 11 0A 0A 04 00 00", 6},
-    {"41 41 41 41 41 49 55 63 41 00 00", 8},
-    {"11 11 0A 0A 04 0A 0A 11 11 00 00", 6},
-    {"11 11 0A 0A 04 04 04 04 04 00 00", 6},
-    {"1F 10 08 08 04 02 02 01 1F 00 00", 6},
-    {"00 00 0E 10 1E 11 11 19 16 00 00", 6},
-    {"01 01 01 0F 11 11 11 11 0F 00 00", 6},
-    {"00 00 0E 11 01 01 01 11 0E 00 00", 6},
-    {"10 10 10 1E 11 11 11 11 1E 00 00", 6},
-    {"00 00 0E 11 1F 01 01 11 0E 00 00", 6},
-    {"0C 12 02 02 0F 02 02 02 02 00 00", 6},
-    {"00 00 1E 11 11 11 1E 10 10 11 0E", 6},
-    {"01 01 01 0F 11 11 11 11 11 00 00", 6},
-    {"02 00 03 02 02 02 02 02 07 00 00", 4},
-    {"04 00 04 04 04 04 04 04 04 05 02", 5},
-    {"01 01 01 11 09 07 09 11 11 00 00", 6},
-    {"03 02 02 02 02 02 02 02 07 00 00", 4},
-    {"00 00 1B 15 15 15 15 15 15 00 00", 6},
-    {"00 00 0F 11 11 11 11 11 11 00 00", 6},
-    {"00 00 0E 11 11 11 11 11 0E 00 00", 6},
-    {"00 00 0F 11 11 11 0F 01 01 01 01", 6},
-    {"00 00 1E 11 11 11 1E 10 10 10 10", 6},
-    {"00 00 07 09 01 01 01 01 01 00 00", 5},
-    {"00 00 1E 01 0E 10 10 10 0F 00 00", 6},
-    {"02 02 02 0F 02 02 02 0A 04 00 00", 5},
-    {"00 00 11 11 11 11 11 19 16 00 00", 6},
-    {"00 00 11 11 11 11 11 0A 04 00 00", 6},
-    {"00 00 41 41 41 49 55 55 22 00 00", 8},
-    {"00 00 11 11 0A 04 0A 11 11 00 00", 6},
-    {"00 00 11 11 11 11 1E 10 10 11 0E", 6},
-    {"00 00 1F 08 04 04 02 01 1F 00 00", 6},
-    {"0E 11 19 15 13 11 11 11 0E 00 00", 6},
-    {"04 06 05 04 04 04 04 04 1F 00 00", 6},
-    {"0E 11 10 10 08 04 02 01 1F 00 00", 6},
-    {"0F 10 10 08 0E 10 10 10 0F 00 00", 6},
-    {"08 0C 0A 09 09 1F 08 08 08 00 00", 6},
-    {"1F 01 01 01 0F 10 10 10 0F 00 00", 6},
-    {"0E 01 01 01 0F 11 11 11 0E 00 00", 6},
-    {"1F 10 08 08 04 04 02 02 02 00 00", 6},
-    {"0E 11 11 11 0E 11 11 11 0E 00 00", 6},
-    {"0E 11 11 11 1E 10 10 10 0E 00 00", 6},
-    {"00 00 00 03 03 00 00 03 03 00 00", 3},
-    {"00 00 00 00 00 00 00 03 03 00 00", 3},
-    {"00 00 00 00 0F 00 00 00 00 00 00", 5},
-    {"00 00 00 00 00 00 00 00 1F 00 00", 6},
-    {"10 10 08 08 04 02 02 01 01 00 00", 6},
-    {"00 00 00 00 00 00 00 00 00 00 00", 4},
-    {"0E 11 10 08 04 04 00 04 04 00 00", 6},
-    {"0E 11 01 01 0F 11 11 11 0F 00 00", 6},
-};
-
 // One character that is drawn with each glyph index.
 std::string CharacterFor(int index) {
     if (index < 26) return std::string(1, static_cast<char>('A' + index));
@@ -153,7 +65,7 @@ TEST(BitmapFont, EveryGlyphHasItsDesignedPixelsAndAdvance) {
         EXPECT_EQ(decoded.glyphIndex, index) << text;
         EXPECT_EQ(decoded.flags, 0) << text;
         Drawn drawn = Draw(text.c_str());
-        EXPECT_EQ(Rows(drawn.plots), Hex(DesignedGlyphs[index].rows)) << "glyph " << index;
+        EXPECT_EQ(Rows(drawn.plots), DesignedRows(index)) << "glyph " << index;
         EXPECT_EQ(drawn.endX, DesignedGlyphs[index].advance) << "glyph " << index;
     }
 }
@@ -212,7 +124,7 @@ TEST(BitmapFont, GermanLettersInBothEncodingsDrawTheSame) {
 }
 
 TEST(BitmapFont, CapitalUmlautStandsTwoRowsLowerUnderItsDots) {
-    std::vector<int> a = Hex(DesignedGlyphs[0].rows);
+    std::vector<int> a = DesignedRows(0);
     std::vector<int> expected = {0x0A, 0};
     expected.insert(expected.end(), a.begin(), a.begin() + 9);
     EXPECT_EQ(Rows(Draw("\xC4").plots), expected);
@@ -220,16 +132,16 @@ TEST(BitmapFont, CapitalUmlautStandsTwoRowsLowerUnderItsDots) {
 }
 
 TEST(BitmapFont, SmallUmlautKeepsItsLetterInPlace) {
-    std::vector<int> expected = Hex(DesignedGlyphs[26].rows);
+    std::vector<int> expected = DesignedRows(26);
     expected[0] = 0x0A;
     EXPECT_EQ(Rows(Draw("\xE4").plots), expected);
-    std::vector<int> o = Hex(DesignedGlyphs[40].rows);
+    std::vector<int> o = DesignedRows(40);
     o[0] = 0x0A;
     EXPECT_EQ(Rows(Draw("\xC3\xB6").plots), o);
 }
 
 TEST(BitmapFont, UnknownCharactersDrawTheQuestionMark) {
-    std::vector<int> question = Hex(DesignedGlyphs[68].rows);
+    std::vector<int> question = DesignedRows(68);
     for (const char* text : {"!", "(", "\x80", "\xC3\xC4", "\xC3\x41"}) {
         Drawn drawn = Draw(text);
         EXPECT_EQ(Rows(drawn.plots), question) << static_cast<int>(static_cast<uint8_t>(text[1]));
@@ -252,32 +164,22 @@ TEST(BitmapFont, LoneLeadByteBeforeTheEndStopsThere) {
 }
 
 TEST(BitmapFont, TitlePlotsRowByRowInThePaletteColour) {
+    auto designed = [](COLORREF colour) {
+        std::vector<PlotRecord> title;
+        for (const DesignedPixel& p : DesignedTextPixels(TEST_PRODUCT_TITLE, TitlePenX, TitlePenY))
+            title.push_back({p.x, p.y, colour});
+        return title;
+    };
     plots.clear();
     PixelSink sink = {RecordPlot, nullptr};
     DrawTitleText(&sink, SkinPalette::Blue);
     std::vector<PlotRecord> blue = plots;
-    Drawn expected = Draw(PRODUCT_TITLE, 36, 6, RGB(255, 255, 255));
-    ASSERT_EQ(blue, expected.plots);
-
-    // The D opens the title: its top row at (36..39, 6), then the next row down.
-    ASSERT_GE(blue.size(), 6u);
-    EXPECT_EQ(blue[0], (PlotRecord{36, 6, 0xFFFFFF}));
-    EXPECT_EQ(blue[3], (PlotRecord{39, 6, 0xFFFFFF}));
-    EXPECT_EQ(blue[4], (PlotRecord{36, 7, 0xFFFFFF}));
-    EXPECT_EQ(blue[5], (PlotRecord{40, 7, 0xFFFFFF}));
-    for (const PlotRecord& p : blue) {
-        EXPECT_GE(p.y, 6);
-        EXPECT_LE(p.y, 16);
-    }
+    // Pixel by pixel in plotting order, the D's top row (36..39, 6) first.
+    ASSERT_EQ(blue, designed(RGB(255, 255, 255)));
 
     plots.clear();
     DrawTitleText(&sink, SkinPalette::Amber);
-    ASSERT_EQ(plots.size(), blue.size());
-    for (size_t i = 0; i < plots.size(); ++i) {
-        EXPECT_EQ(plots[i].x, blue[i].x);
-        EXPECT_EQ(plots[i].y, blue[i].y);
-        EXPECT_EQ(plots[i].colour, 0u);
-    }
+    EXPECT_EQ(plots, designed(RGB(0, 0, 0)));
     plots.clear();
     DrawTitleText(&sink, static_cast<SkinPalette>(7));
     for (const PlotRecord& p : plots) EXPECT_EQ(p.colour, 0u);

@@ -13,10 +13,11 @@
 #include "support/RelayTrace.h"
 #include "support/RemoteDrive.h"
 #include "support/TestSupport.h"
+#include "support/Version.h"
 
 namespace {
 
-const char WarningCaption[] = "Dormivex x64 0.3.4.6 - Warning";
+const char WarningCaption[] = TEST_PRODUCT_TITLE " - Warning";
 
 class EngineEndToEnd : public ::testing::Test {
 protected:

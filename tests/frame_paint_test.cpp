@@ -6,9 +6,12 @@
 #include <sstream>
 #include <vector>
 
+#include "support/DesignedFont.h"
 #include "support/IatPatch.h"
+#include "support/MainWindowHarness.h"
 #include "support/SkinCapture.h"
 #include "support/TestSupport.h"
+#include "support/Version.h"
 #include "ui/main/MainWindow.h"
 #include "ui/skin/Skin.h"
 
@@ -33,9 +36,6 @@ const char* const LogoRows[17] = {
 const char* const PinRows[12] = {"...#####...", "...#####...", "....###....", "....###....",
                                  ".#########.", "..#######..", "....###....", ".....#.....",
                                  ".....#.....", ".....#.....", ".....#.....", ".....#....."};
-
-std::vector<std::pair<int, int>> titlePixels;
-void CollectTitlePixel(PixelSink*, int32_t x, int32_t y, COLORREF) { titlePixels.push_back({x, y}); }
 
 // The frame as designed, for a client area of W x H.
 struct ExpectedFrame {
@@ -65,10 +65,8 @@ struct ExpectedFrame {
                 if (PinRows[r][c] == '#') set(w - 56 + c, 5 + r, Black);
         if (pinned)
             for (int x = w - 54; x <= w - 48; ++x) set(x, 18, Black);
-        titlePixels.clear();
-        PixelSink sink = {CollectTitlePixel, nullptr};
-        DrawTitleText(&sink, SkinPalette::Blue);
-        for (auto& p : titlePixels) set(p.first, p.second, colours.text);
+        for (const DesignedPixel& p : DesignedTextPixels(TEST_PRODUCT_TITLE, TitlePenX, TitlePenY))
+            set(p.x, p.y, colours.text);
     }
     void set(int x, int y, COLORREF colour) {
         if (x >= 0 && y >= 0 && x < width && y < height) pixels[y * width + x] = colour;
@@ -100,10 +98,10 @@ int CountColour(const DibCapture& painted, int fromX, int toX, int fromY, int to
 class FramePaint : public ::testing::Test {
 protected:
     void SetUp() override {
-        window = CreateSkinnedMainWindow();
+        window = OpenMainWindow();
         ASSERT_NE(window, nullptr);
     }
-    void TearDown() override { DestroyMainWindow(window); }
+    void TearDown() override { CloseMainWindow(); }
 
     void resizeClient(int width, int height) {
         SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -176,6 +174,18 @@ TEST_F(FramePaint, EraseFillsTheClientAreaWithTheFaceColour) {
     GdiFlush();
     COLORREF face = GetSysColor(COLOR_BTNFACE);
     EXPECT_EQ(CountColour(capture, 0, client.right - 1, 0, client.bottom - 1, face), client.right * client.bottom);
+}
+
+// The window itself, not a capture: the paint reaches its pixels and leaves nothing
+// to paint again.
+TEST_F(FramePaint, PaintsTheWindowItselfAndValidatesIt) {
+    HDC dc = GetDC(window);
+    InvalidateRect(window, nullptr, FALSE);
+    EXPECT_EQ(MainDialogProc(window, WM_PAINT, 0, 0), TRUE);
+    EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE));
+    EXPECT_EQ(GetPixel(dc, 0, 0), Black);
+    EXPECT_EQ(GetPixel(dc, TitlePenX, TitlePenY), RGB(255, 255, 255));
+    ReleaseDC(window, dc);
 }
 
 // Every brush and pen a paint creates, and what became of it.

@@ -132,7 +132,6 @@ TEST(StringTables, NonAsciiAndControlBytesAreExact) {
     EXPECT_STREQ(GermanStrings.entries[StrWarningFormat],
                  "%s in %u Sekunden.\r\n\r\nMit ABBRECHEN kann die Aktion gestoppt werden.");
     EXPECT_STREQ(EnglishStrings.entries[StrWarningFormat], "%s in %u seconds.\r\n\r\nUse CANCEL to stop the action.");
-    EXPECT_STREQ(GermanStrings.entries[StrWarningTitle], "Dormivex x64 0.3.4.6 - Warnung");
     EXPECT_STREQ(EnglishStrings.entries[StrErrCountdown],
                  "Please enter a valid countdown (HH:MM:SS). Minutes and seconds must be 0 to 59.");
     EXPECT_STREQ(GermanStrings.entries[StrErrOpenProcess],

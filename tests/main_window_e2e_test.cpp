@@ -6,29 +6,12 @@
 
 #include "app/App.h"
 #include "i18n/Strings.h"
+#include "support/MainWindowLayout.h"
 #include "support/RemoteDrive.h"
 #include "support/TestSupport.h"
+#include "support/Version.h"
 
 namespace {
-
-struct Placement {
-    int id;
-    const char* className;
-    int x, y, width;
-};
-
-// Height is left out: a combo box reports its closed height.
-const Placement Controls[] = {
-    {1000, "Button", 14, 32, 510},   {1001, "Button", 30, 56, 125},   {1002, "Button", 170, 56, 110},
-    {1003, "Button", 300, 56, 100},  {1004, "Button", 30, 88, 110},   {1005, "Button", 170, 88, 120},
-    {1006, "Button", 300, 88, 214},  {1100, "Button", 14, 142, 510},  {1101, "Button", 30, 167, 100},
-    {1102, "Button", 30, 200, 72},   {1201, "Edit", 112, 197, 42},    {0, "Static", 159, 200, 10},
-    {1202, "Edit", 174, 197, 42},    {0, "Static", 221, 200, 10},     {1203, "Edit", 236, 197, 42},
-    {1103, "Button", 30, 234, 72},   {1211, "Edit", 112, 231, 42},    {0, "Static", 159, 234, 10},
-    {1212, "Edit", 174, 231, 42},    {1104, "Button", 30, 268, 150},  {1221, "ComboBox", 42, 294, 325},
-    {1222, "Button", 378, 293, 98},  {1301, "Static", 18, 343, 505},  {1302, "Button", 18, 372, 185},
-    {1303, "Button", 215, 372, 135}, {1304, "Button", 365, 388, 70},  {1305, "Button", 443, 388, 80},
-};
 
 void StoreSettings(const char* language, DWORD noSkin) {
     DeleteSettingsKey();
@@ -37,35 +20,6 @@ void StoreSettings(const char* language, DWORD noSkin) {
 }
 
 std::string ItemText(HWND window, int id) { return WindowText(GetDlgItem(window, id)); }
-
-// Compares the child windows with the table, `shift` pixels higher.
-void ExpectPlacement(HWND window, int shift) {
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        children.push_back(child);
-    ASSERT_EQ(children.size(), std::size(Controls));
-    for (size_t i = 0; i < children.size(); ++i) {
-        SCOPED_TRACE("control #" + std::to_string(i + 1));
-        RECT bounds = {};
-        GetWindowRect(children[i], &bounds);
-        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&bounds), 2);
-        EXPECT_EQ(GetDlgCtrlID(children[i]), Controls[i].id);
-        EXPECT_EQ(ClassOf(children[i]), Controls[i].className);
-        EXPECT_EQ(bounds.left, Controls[i].x);
-        EXPECT_EQ(bounds.top, Controls[i].y - shift);
-        EXPECT_EQ(bounds.right - bounds.left, Controls[i].width);
-    }
-}
-
-INT_PTR CALLBACK BareDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
-SIZE TemplateSize(int templateId) {
-    HWND bare = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr, BareDialogProc, 0);
-    RECT bounds = {};
-    GetWindowRect(bare, &bounds);
-    DestroyWindow(bare);
-    return {bounds.right - bounds.left, bounds.bottom - bounds.top};
-}
 
 // Client sizes as Windows gives them at 96 dpi, and Wine with the fonts of fonts-wine:
 // MS Sans Serif 8 has base units 6 x 13, and the dialog manager maps x * 6 / 4 and
@@ -115,13 +69,13 @@ protected:
 };
 
 TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
-    SIZE templateSize = TemplateSize(IDD_MAIN_SKINNED);
+    RECT bare = TemplateWindowRect(IDD_MAIN_SKINNED);
     ASSERT_NO_FATAL_FAILURE(Start("en", 0));
 
-    ExpectPlacement(window, 0);
+    ExpectControlsAsInTable(window, EnglishStrings, 0);
     SIZE size = WindowSize(window);
-    EXPECT_EQ(size.cx, templateSize.cx);
-    EXPECT_EQ(size.cy, templateSize.cy + BandHeight);
+    EXPECT_EQ(size.cx, bare.right - bare.left);
+    EXPECT_EQ(size.cy, bare.bottom - bare.top + BandHeight);
     SIZE client = ClientSize(window);
     EXPECT_EQ(client.cx, MainClient.cx);
     EXPECT_EQ(client.cy, MainClient.cy + BandHeight);
@@ -142,7 +96,7 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
     RemoteChoose(window, 4, false, 2);
     RemoteCountdown(window, "0", "0", "30");
     RemotePress(window, IDC_START);
-    HWND warning = FindProcessWindow(program.info.dwProcessId, "#32770", "Dormivex x64 0.3.4.6 - Warning", 5000);
+    HWND warning = FindProcessWindow(program.info.dwProcessId, "#32770", TEST_PRODUCT_TITLE " - Warning", 5000);
     ASSERT_TRUE(warning);
     client = ClientSize(warning);
     EXPECT_EQ(client.cx, WarningClient.cx);
@@ -155,13 +109,13 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
 }
 
 TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
-    SIZE templateSize = TemplateSize(IDD_MAIN_PLAIN);
+    RECT bare = TemplateWindowRect(IDD_MAIN_PLAIN);
     ASSERT_NO_FATAL_FAILURE(Start("de", 1));
 
-    ExpectPlacement(window, BandHeight);
+    ExpectControlsAsInTable(window, GermanStrings, -BandHeight);
     SIZE size = WindowSize(window);
-    EXPECT_EQ(size.cx, templateSize.cx);
-    EXPECT_EQ(size.cy, templateSize.cy);
+    EXPECT_EQ(size.cx, bare.right - bare.left);
+    EXPECT_EQ(size.cy, bare.bottom - bare.top);
     SIZE client = ClientSize(window);
     EXPECT_EQ(client.cx, MainClient.cx);
     EXPECT_EQ(client.cy, MainClient.cy);

@@ -10,65 +10,12 @@
 #include "support/EngineHarness.h"
 #include "support/IatPatch.h"
 #include "support/MainWindowHarness.h"
+#include "support/MainWindowLayout.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TestSupport.h"
 #include "ui/main/MainWindow.h"
 
 namespace {
-
-const int Literal = -1;
-
-struct ExpectedControl {
-    int id;
-    const char* className;
-    int text;  // a StringId, or Literal
-    const char* literal;
-    DWORD style;
-    DWORD extendedStyle;
-    int x, y, width, height;
-};
-
-const DWORD G = 0x50000007, R1 = 0x50030009, R = 0x50010009, C = 0x50010003, E = 0x50012080, S = 0x50000000,
-            L = 0x50210103, P = 0x50018000;
-
-const ExpectedControl Table[] = {
-    {1000, "Button", StrGroupAction, nullptr, G, 0, 14, 32, 510, 100},
-    {1001, "Button", StrActShutDown, nullptr, R1, 0, 30, 56, 125, 22},
-    {1002, "Button", StrActRestart, nullptr, R, 0, 170, 56, 110, 22},
-    {1003, "Button", StrActLogOff, nullptr, R, 0, 300, 56, 100, 22},
-    {1004, "Button", StrActStandby, nullptr, R, 0, 30, 88, 110, 22},
-    {1005, "Button", StrActHibernate, nullptr, R, 0, 170, 88, 120, 22},
-    {1006, "Button", StrForceClose, nullptr, C, 0, 300, 88, 214, 22},
-    {1100, "Button", StrGroupWhen, nullptr, G, 0, 14, 142, 510, 190},
-    {1101, "Button", StrTrigNow, nullptr, R1, 0, 30, 167, 100, 22},
-    {1102, "Button", StrTrigAfter, nullptr, R, 0, 30, 200, 72, 22},
-    {1201, "Edit", Literal, "01", E, 0x200, 112, 197, 42, 24},
-    {0, "Static", Literal, ":", S, 0, 159, 200, 10, 20},
-    {1202, "Edit", Literal, "00", E, 0x200, 174, 197, 42, 24},
-    {0, "Static", Literal, ":", S, 0, 221, 200, 10, 20},
-    {1203, "Edit", Literal, "00", E, 0x200, 236, 197, 42, 24},
-    {1103, "Button", StrTrigAt, nullptr, R, 0, 30, 234, 72, 22},
-    {1211, "Edit", Literal, "07", E, 0x200, 112, 231, 42, 24},
-    {0, "Static", Literal, ":", S, 0, 159, 234, 10, 20},
-    {1212, "Edit", Literal, "00", E, 0x200, 174, 231, 42, 24},
-    {1104, "Button", StrTrigProcessExit, nullptr, R, 0, 30, 268, 150, 22},
-    {1221, "ComboBox", Literal, nullptr, L, 0, 42, 294, 325, 220},
-    {1222, "Button", StrRefresh, nullptr, P, 0, 378, 293, 98, 27},
-    {1301, "Static", StrStatusReady, nullptr, S, 0, 18, 343, 505, 22},
-    {1302, "Button", StrStart, nullptr, P, 0, 18, 372, 185, 40},
-    {1303, "Button", StrStop, nullptr, P, 0, 215, 372, 135, 40},
-    {1304, "Button", Literal, "DE | EN", P, 0, 365, 388, 70, 24},
-    {1305, "Button", StrAbout, nullptr, P, 0, 443, 388, 80, 24},
-};
-
-std::vector<HWND> Children(HWND window) {
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        children.push_back(child);
-    return children;
-}
-
-bool IsRadio(const ExpectedControl& expected) { return expected.style == R || expected.style == R1; }
 
 bool Checked(int id) { return IsDlgButtonChecked(app.mainWindow, id) == BST_CHECKED; }
 
@@ -76,61 +23,6 @@ std::string ItemText(int id) {
     char text[256] = {};
     GetDlgItemTextA(app.mainWindow, id, text, sizeof(text));
     return text;
-}
-
-// Compares every child with the table: order, id, class, text, styles and rectangle.
-void ExpectControlsAsInTable(HWND window, const StringTable& strings, int yShift) {
-    std::vector<HWND> children = Children(window);
-    ASSERT_EQ(children.size(), std::size(Table));
-    for (size_t i = 0; i < children.size(); ++i) {
-        const ExpectedControl& expected = Table[i];
-        HWND control = children[i];
-        SCOPED_TRACE("control #" + std::to_string(i + 1) + ", id " + std::to_string(expected.id));
-        EXPECT_EQ(GetDlgCtrlID(control), expected.id);
-        EXPECT_EQ(ClassOf(control), expected.className);
-        if (expected.id != IDC_PROCESS_LIST) {
-            const char* text = expected.text == Literal ? expected.literal : strings.entries[expected.text];
-            EXPECT_EQ(WindowText(control), text);
-        }
-
-        DWORD style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
-        DWORD ignored = 0;
-        // Checking a radio button moves the tab stop of its group onto it.
-        if (IsRadio(expected)) {
-            ignored |= WS_TABSTOP;
-            EXPECT_EQ((style & WS_TABSTOP) != 0, Checked(expected.id));
-        }
-        if (expected.id == IDC_PROCESS_LIST) ignored |= WS_VSCROLL;  // Wine may hide it
-        if (expected.id == IDC_STOP) {
-            ignored |= WS_DISABLED;
-            EXPECT_TRUE(style & WS_DISABLED);
-        }
-        EXPECT_EQ(style & ~ignored, expected.style & ~ignored);
-        EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_EXSTYLE)) & ~WS_EX_NOPARENTNOTIFY,
-                  expected.extendedStyle);
-
-        RECT bounds = ClientRectOf(control);
-        EXPECT_EQ(bounds.left, expected.x);
-        EXPECT_EQ(bounds.top, expected.y + yShift);
-        EXPECT_EQ(bounds.right - bounds.left, expected.width);
-        // A combo box reports its closed height; the height it was given is checked
-        // on the creation call.
-        if (expected.id != IDC_PROCESS_LIST) {
-            EXPECT_EQ(bounds.bottom - bounds.top, expected.height);
-        }
-        EXPECT_EQ(SendMessageA(control, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT)));
-    }
-}
-
-// The size the template alone gives, measured on a dialog that adds nothing to it.
-INT_PTR CALLBACK BareDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
-RECT TemplateWindowRect(int templateId) {
-    HWND bare = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr, BareDialogProc, 0);
-    RECT bounds = {};
-    GetWindowRect(bare, &bounds);
-    DestroyWindow(bare);
-    return bounds;
 }
 
 struct CreationCall {
@@ -186,19 +78,19 @@ TEST_F(MainWindow, ControlsAreCreatedWithTheSizesOfTheTable) {
         creationPatch = nullptr;
     }
     ASSERT_TRUE(window);
-    ASSERT_EQ(creationCalls.size(), std::size(Table));
+    ASSERT_EQ(creationCalls.size(), std::size(MainLayout));
     for (size_t i = 0; i < creationCalls.size(); ++i) {
         const CreationCall& call = creationCalls[i];
         SCOPED_TRACE("control #" + std::to_string(i + 1));
-        EXPECT_EQ(lstrcmpiA(call.className.c_str(), Table[i].className), 0);
-        EXPECT_EQ(call.style, Table[i].style);
-        EXPECT_EQ(call.extendedStyle, Table[i].extendedStyle);
-        EXPECT_EQ(call.x, Table[i].x);
-        EXPECT_EQ(call.y, Table[i].y);  // before the plain frame's shift
-        EXPECT_EQ(call.width, Table[i].width);
-        EXPECT_EQ(call.height, Table[i].height);
+        EXPECT_EQ(lstrcmpiA(call.className.c_str(), MainLayout[i].className), 0);
+        EXPECT_EQ(call.style, MainLayout[i].style);
+        EXPECT_EQ(call.extendedStyle, MainLayout[i].extendedStyle);
+        EXPECT_EQ(call.x, MainLayout[i].x);
+        EXPECT_EQ(call.y, MainLayout[i].y);  // before the plain frame's shift
+        EXPECT_EQ(call.width, MainLayout[i].width);
+        EXPECT_EQ(call.height, MainLayout[i].height);
         EXPECT_EQ(call.parent, window);
-        EXPECT_EQ(call.menu, Table[i].id);
+        EXPECT_EQ(call.menu, MainLayout[i].id);
         EXPECT_EQ(call.instance, GetModuleHandleA(nullptr));
         EXPECT_EQ(call.parameter, nullptr);
     }
@@ -482,14 +374,6 @@ TEST_F(MainWindow, PlainFrameLeavesPaintingAndMouseToTheDialogManager) {
     EXPECT_TRUE(EqualRect(&before, &after));
 }
 
-TEST_F(MainWindow, SkinnedFrameErasesAndPaintsItself) {
-    ASSERT_TRUE(OpenMainWindow(Frame::Skinned));
-    HDC dc = GetDC(app.mainWindow);
-    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), TRUE);
-    ReleaseDC(app.mainWindow, dc);
-    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_PAINT, 0, 0), TRUE);
-}
-
 TEST_F(MainWindow, UnknownTimersAndMessagesAreHarmless) {
     ASSERT_TRUE(OpenMainWindow());
     EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, 77, 0), TRUE);
@@ -588,17 +472,6 @@ TEST_F(MainWindowRouting, StopDoesNothingWhileIdleOrExecuting) {
     app.runState = RunState::Idle;
 }
 
-TEST_F(MainWindowRouting, StopCancelsAWaitAndTheThreadsAnswerEndsIt) {
-    SendCommand(IDC_START);
-    ASSERT_EQ(app.runState, RunState::Waiting);
-    EXPECT_EQ(SendCommand(IDC_STOP), TRUE);
-    EXPECT_TRUE(Signalled(app.cancelEvent));
-    // The thread's MsgWaitEnded comes through the queue and the dialog procedure.
-    EXPECT_TRUE(PumpUntil([] { return app.runState == RunState::Idle; }, 5000));
-    EXPECT_EQ(app.waitThread, nullptr);
-    EXPECT_EQ(ItemText(IDC_STATUS), Text(StrStatusCancelled));
-}
-
 TEST_F(MainWindowRouting, TriggerFiredStartsTheWarningAndTicksCountItDown) {
     // Only the low 32 bits of wParam are the seconds.
     EXPECT_EQ(MainDialogProc(app.mainWindow, MsgTriggerFired, static_cast<WPARAM>(0x100000000ull + 30), 0), TRUE);
@@ -626,25 +499,28 @@ TEST_F(MainWindowRouting, WaitEndedWithoutFiringReturnsToIdle) {
     EXPECT_EQ(ItemText(IDC_STATUS), Text(StrStatusCancelled));
 }
 
-TEST_F(MainWindowRouting, ClosingCancelsAWaitAndAWarning) {
-    SendCommand(IDC_START);
-    ASSERT_EQ(app.runState, RunState::Waiting);
-    HWND window = app.mainWindow;
-    MainDialogProc(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(Signalled(app.cancelEvent));
-    EXPECT_FALSE(IsWindow(window));
-    ASSERT_EQ(WaitForSingleObject(app.waitThread, 5000), WAIT_OBJECT_0);
-    CloseMainWindow();
+// What the countdown timer is when the window that owns it is about to go: destroying
+// the window would kill every timer anyway.
+IatPatch* destroyPatch = nullptr;
+BOOL countdownAliveAtDestroy = TRUE;
+BOOL WINAPI CheckTimerThenDestroyWindow(HWND window) {
+    if (window == app.mainWindow) countdownAliveAtDestroy = KillTimer(window, TIMER_COUNTDOWN);
+    return destroyPatch->originalAs<BOOL(WINAPI*)(HWND)>()(window);
+}
 
-    ASSERT_TRUE(OpenMainWindow(Frame::Skinned));
+TEST_F(MainWindowRouting, ClosingDuringTheWarningStopsTheCountdownFirst) {
     MainDialogProc(app.mainWindow, MsgTriggerFired, 30, 0);
     ASSERT_EQ(app.runState, RunState::Warning);
     HWND warning = app.warningWindow;
-    MainDialogProc(app.mainWindow, WM_CLOSE, 0, 0);
+    {
+        IatPatch patch("user32.dll", "DestroyWindow", AsPatch(&CheckTimerThenDestroyWindow));
+        destroyPatch = &patch;
+        ASSERT_TRUE(patch.active());
+        MainDialogProc(app.mainWindow, WM_CLOSE, 0, 0);
+        destroyPatch = nullptr;
+    }
+    EXPECT_FALSE(countdownAliveAtDestroy);
     EXPECT_FALSE(IsWindow(warning));
-    EXPECT_EQ(app.runState, RunState::Idle);
-    // The countdown timer is gone: nothing is carried out later.
-    PumpFor(1300);
     EXPECT_EQ(app.runState, RunState::Idle);
 }
 

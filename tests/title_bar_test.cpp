@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "support/IatPatch.h"
-#include "support/SkinCapture.h"
+#include "support/MainWindowHarness.h"
 #include "support/TestSupport.h"
 #include "ui/main/MainWindow.h"
 #include "ui/skin/Skin.h"
@@ -85,7 +85,7 @@ UINT WINAPI FakeDoubleClickTime() { return calls.doubleClickTime; }
 class TitleBar : public ::testing::Test {
 protected:
     void SetUp() override {
-        window = CreateSkinnedMainWindow();
+        window = OpenMainWindow();
         ASSERT_NE(window, nullptr);
         calls = Calls();
         calls.window = window;
@@ -117,7 +117,7 @@ protected:
         show.reset();
         post.reset();
         send.reset();
-        DestroyMainWindow(window);
+        CloseMainWindow();
     }
 
     BOOL press(int x, int y) { return OnTitleBarLButtonDown(window, MAKELPARAM(x, y)); }

@@ -10,8 +10,10 @@
 #include "support/EngineHarness.h"
 #include "support/IatPatch.h"
 #include "support/MainWindowHarness.h"
+#include "support/MainWindowLayout.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TestSupport.h"
+#include "support/Version.h"
 
 namespace {
 
@@ -28,13 +30,6 @@ BOOL WINAPI CountExitWindowsEx(UINT, DWORD) {
 }
 
 HWND WINAPI FailCreateDialogParamA(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM) { return nullptr; }
-
-RECT ClientRect(HWND control) {
-    RECT bounds = {};
-    GetWindowRect(control, &bounds);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&bounds), 2);
-    return bounds;
-}
 
 class WarningWindowTest : public ::testing::Test {
 protected:
@@ -79,7 +74,7 @@ TEST_F(WarningWindowTest, OpensTopMostWithOneBeepAndItsTwoControls) {
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_EQ(GetWindow(window, GW_OWNER), app.mainWindow);
     EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_EQ(WindowText(window), "Dormivex x64 0.3.4.6 - Warning");
+    EXPECT_EQ(WindowText(window), TEST_PRODUCT_TITLE " - Warning");
     EXPECT_EQ(beeps, std::vector<UINT>({MB_ICONEXCLAMATION}));
 
     HWND text = GetDlgItem(window, IDC_WARN_TEXT);
@@ -90,7 +85,7 @@ TEST_F(WarningWindowTest, OpensTopMostWithOneBeepAndItsTwoControls) {
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(text, GWL_STYLE)), 0x50000000u);
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(cancel, GWL_STYLE)) & ~static_cast<DWORD>(BS_DEFPUSHBUTTON),
               0x50018000u);
-    RECT t = ClientRect(text), c = ClientRect(cancel);
+    RECT t = ClientRectOf(text), c = ClientRectOf(cancel);
     EXPECT_EQ(std::vector<LONG>({t.left, t.top, t.right - t.left, t.bottom - t.top}),
               std::vector<LONG>({18, 20, 330, 58}));
     EXPECT_EQ(std::vector<LONG>({c.left, c.top, c.right - c.left, c.bottom - c.top}),
@@ -156,37 +151,23 @@ TEST_F(WarningWindowTest, EscapeAndOtherCommandsDoNotCancel) {
     EXPECT_TRUE(IsWindow(window));
 }
 
-// Every translated label of both windows, each with its own text.
-const struct {
-    bool inWarning;
-    int id;
-    StringId text;
-} TranslatedLabels[] = {
-    {false, IDC_GROUP_ACTION, StrGroupAction}, {false, IDC_ACT_SHUTDOWN, StrActShutDown},
-    {false, IDC_ACT_RESTART, StrActRestart},   {false, IDC_ACT_LOGOFF, StrActLogOff},
-    {false, IDC_ACT_STANDBY, StrActStandby},   {false, IDC_ACT_HIBERNATE, StrActHibernate},
-    {false, IDC_FORCE, StrForceClose},         {false, IDC_GROUP_WHEN, StrGroupWhen},
-    {false, IDC_TRIG_NOW, StrTrigNow},         {false, IDC_TRIG_AFTER, StrTrigAfter},
-    {false, IDC_TRIG_AT, StrTrigAt},           {false, IDC_TRIG_PROCESS, StrTrigProcessExit},
-    {false, IDC_REFRESH, StrRefresh},          {false, IDC_START, StrStart},
-    {false, IDC_STOP, StrStop},                {false, IDC_ABOUT, StrAbout},
-    {false, IDC_STATUS, StrStatusWarning},     {true, IDC_WARN_CANCEL, StrCancel},
-};
-
 TEST_F(WarningWindowTest, LanguageSwitchRewritesEverythingAtOnce) {
     OpenWarning(ActionKind::Hibernate, 42);
     for (const StringTable* table : {&GermanStrings, &EnglishStrings}) {
         SendCommand(IDC_LANGUAGE);
         SCOPED_TRACE(table == &GermanStrings ? "to German" : "to English");
-        for (const auto& label : TranslatedLabels) {
-            HWND window = label.inWarning ? app.warningWindow : app.mainWindow;
-            EXPECT_EQ(WindowText(GetDlgItem(window, label.id)), table->entries[label.text]) << label.id;
+        // Every translated label of both windows, the status line showing the warning.
+        for (const LayoutControl& control : MainLayout) {
+            if (control.text == LiteralText || control.id == IDC_STATUS) continue;
+            EXPECT_EQ(WindowText(GetDlgItem(app.mainWindow, control.id)), table->entries[control.text]) << control.id;
         }
+        EXPECT_EQ(WindowText(app.statusLabel), table->entries[StrStatusWarning]);
+        EXPECT_EQ(WindowText(GetDlgItem(app.warningWindow, IDC_WARN_CANCEL)), table->entries[StrCancel]);
         EXPECT_EQ(WindowText(app.mainWindow), PRODUCT_TITLE);
         EXPECT_EQ(WindowText(app.warningWindow), table->entries[StrWarningTitle]);
     }
     SendCommand(IDC_LANGUAGE);
-    EXPECT_EQ(WindowText(app.warningWindow), "Dormivex x64 0.3.4.6 - Warnung");
+    EXPECT_EQ(WindowText(app.warningWindow), TEST_PRODUCT_TITLE " - Warnung");
     EXPECT_EQ(WindowText(GetDlgItem(app.warningWindow, IDC_WARN_CANCEL)), "ABBRECHEN");
     EXPECT_EQ(Message(), "Ruhezustand in 42 Sekunden.\r\n\r\nMit ABBRECHEN kann die Aktion gestoppt werden.");
     SendCommand(IDC_LANGUAGE);

@@ -2,7 +2,6 @@
 
 #include "IatPatch.h"
 #include "TestSupport.h"
-#include "i18n/Strings.h"
 #include "ui/main/MainWindow.h"
 
 DibCapture::DibCapture(int w, int h, COLORREF background) : width(w), height(h) {
@@ -32,25 +31,6 @@ COLORREF DibCapture::pixel(int x, int y) const {
     if (!bits || x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
     uint32_t value = bits[y * width + x];
     return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
-}
-
-HWND CreateSkinnedMainWindow() {
-    ResetAppState();
-    DeleteSettingsKey();
-    app.instance = GetModuleHandleA(nullptr);
-    InitLanguage();
-    app.cancelEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HWND window = CreateDialogParamA(app.instance, MAKEINTRESOURCEA(IDD_MAIN_SKINNED), nullptr, MainDialogProc, 0);
-    PumpFor(50);
-    return window;
-}
-
-void DestroyMainWindow(HWND window) {
-    if (window && IsWindow(window)) DestroyWindow(window);
-    PumpFor(20);
-    if (app.cancelEvent) CloseHandle(app.cancelEvent);
-    app.cancelEvent = nullptr;
-    app.mainWindow = nullptr;
 }
 
 namespace {

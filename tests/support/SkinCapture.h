@@ -1,5 +1,5 @@
-// Support for tests of the self-drawn frame: a skinned main window created in this
-// process, and a 32-bit DIB section that its paints can be routed into.
+// Support for tests of the self-drawn frame: a 32-bit DIB section that the main
+// window's paints can be routed into.
 #pragma once
 
 #include <windows.h>
@@ -24,11 +24,6 @@ struct DibCapture {
     // The pixel as a COLORREF (0x00BBGGRR).
     COLORREF pixel(int x, int y) const;
 };
-
-// Creates the main window from the skinned template with the real dialog procedure,
-// after putting the process-wide record, settings and language to their start values.
-HWND CreateSkinnedMainWindow();
-void DestroyMainWindow(HWND window);
 
 // Sends WM_PAINT to the window while BeginPaint hands out the DC of a DIB section of
 // the window's client size (pre-filled with `background`); returns the capture.
