@@ -79,6 +79,14 @@ protected:
         StartWaitThread();
     }
 
+    // Arms a wait for the child's end as START would for the process trigger.
+    void ArmProcessWatch(const Sleeper& child) {
+        app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.info.dwProcessId);
+        app.waitMode = WaitMode::ProcessExit;
+        app.warningSeconds = 60;
+        StartWaitThread();
+    }
+
     bool PumpUntilState(RunState state, DWORD ms = 3000) {
         return PumpUntil([state] { return app.runState == state; }, ms);
     }
@@ -116,10 +124,7 @@ TEST_F(RunStatesTest, StopWhileWaitingEndsAsCancelledOnceTheThreadReports) {
     EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusStopping));
 
     ASSERT_TRUE(PumpUntilState(RunState::Idle));
-    EXPECT_EQ(app.runState, RunState::Idle);
-    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
-    EXPECT_TRUE(IsWindowEnabled(app.startButton));
-    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
+    ExpectState(RunState::Idle, StrStatusCancelled);
     EXPECT_EQ(app.waitThread, nullptr);
     EXPECT_FALSE(Signalled(app.cancelEvent));
     EXPECT_EQ(app.warningWindow, nullptr);
@@ -149,10 +154,7 @@ TEST_F(RunStatesTest, AFailedTimedWaitStillWarnsAndAFailedProcessWaitCancels) {
     {
         IatPatch patch("kernel32.dll", "WaitForMultipleObjects", AsPatch(&FailingMultipleWait));
         multipleWaitPatch = &patch;
-        app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.info.dwProcessId);
-        app.waitMode = WaitMode::ProcessExit;
-        app.warningSeconds = 60;
-        StartWaitThread();
+        ArmProcessWatch(child);
         ASSERT_TRUE(PumpUntil([] { return app.waitThread == nullptr; }, 3000));
     }
     ExpectState(RunState::Idle, StrStatusCancelled);
@@ -162,12 +164,9 @@ TEST_F(RunStatesTest, AFailedTimedWaitStillWarnsAndAFailedProcessWaitCancels) {
 TEST_F(RunStatesTest, WatchedProcessEndingStartsTheMinuteOfWarning) {
     Sleeper child;
     ASSERT_NE(child.info.hProcess, nullptr);
-    app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.info.dwProcessId);
-    ASSERT_NE(app.monitoredProcess, nullptr);
+    ArmProcessWatch(child);
     HANDLE watched = app.monitoredProcess;
-    app.waitMode = WaitMode::ProcessExit;
-    app.warningSeconds = 60;
-    StartWaitThread();
+    ASSERT_NE(watched, nullptr);
     // The thread writes both before it waits.
     ASSERT_TRUE(PumpUntil([] { return app.waitHandles[0] && app.waitHandles[1]; }, 3000));
     EXPECT_EQ(app.runState, RunState::Waiting);
@@ -185,10 +184,7 @@ TEST_F(RunStatesTest, WatchedProcessEndingStartsTheMinuteOfWarning) {
 TEST_F(RunStatesTest, StopWhileWatchingAProcessReleasesItsHandle) {
     Sleeper child;
     ASSERT_NE(child.info.hProcess, nullptr);
-    app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.info.dwProcessId);
-    app.waitMode = WaitMode::ProcessExit;
-    app.warningSeconds = 60;
-    StartWaitThread();
+    ArmProcessWatch(child);
     PumpFor(100);
     CancelRun();
     ASSERT_TRUE(PumpUntilState(RunState::Idle));

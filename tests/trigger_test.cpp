@@ -57,12 +57,10 @@ protected:
     // A run due within a minute: Waiting, no thread, the warning length queued.
     void ExpectWarnsAtOnce(uint32_t seconds) {
         EXPECT_TRUE(boxes.calls().empty());
-        EXPECT_EQ(app.runState, RunState::Waiting);
+        ExpectState(RunState::Waiting, StrStatusWaiting);
         EXPECT_EQ(app.waitThread, nullptr);
         EXPECT_EQ(app.warningSeconds, seconds);
         EXPECT_EQ(TakeTriggerFired(), static_cast<long long>(seconds));
-        EXPECT_FALSE(IsWindowEnabled(app.startButton));
-        EXPECT_TRUE(IsWindowEnabled(app.stopButton));
         EndRun();
     }
 

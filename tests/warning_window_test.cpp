@@ -50,8 +50,7 @@ protected:
     std::string Message() { return WindowText(GetDlgItem(app.warningWindow, IDC_WARN_TEXT)); }
 
     void ExpectCancelled() {
-        EXPECT_EQ(app.runState, RunState::Idle);
-        EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
+        ExpectState(RunState::Idle, StrStatusCancelled);
         EXPECT_EQ(app.warningWindow, nullptr);
         EXPECT_EQ(app.warningText, nullptr);
         ExpectCountdownStopped();
@@ -197,8 +196,7 @@ TEST_F(WarningWindowTest, CountdownRunsEvenWithoutItsWindow) {
         OpenWarning(ActionKind::LogOff, 2);
     }
     EXPECT_EQ(app.warningWindow, nullptr);
-    EXPECT_EQ(app.runState, RunState::Warning);
-    EXPECT_TRUE(IsWindowEnabled(app.stopButton));
+    ExpectState(RunState::Warning, StrStatusWarning);
     UpdateWarningText();  // nothing to write to
     OnCountdownTick();
     OnCountdownTick();
@@ -211,8 +209,7 @@ TEST_F(WarningWindowTest, CountdownRunsEvenWithoutItsWindow) {
         OpenWarning(ActionKind::LogOff, 2);
     }
     SendCommand(IDC_STOP);
-    EXPECT_EQ(app.runState, RunState::Idle);
-    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
+    ExpectState(RunState::Idle, StrStatusCancelled);
     ExpectCountdownStopped();
     OnCountdownTick();
     EXPECT_EQ(actions, 1);
