@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/Processes.h"
 #include "support/RelayTrace.h"
 #include "support/RemoteDrive.h"
 #include "support/TestSupport.h"
@@ -253,27 +254,21 @@ TEST_F(EngineEndToEnd, CountdownAndProcessExitRunTheActionAfterTheirMinuteOfWarn
         },
         [] {
             SCOPED_TRACE("process exit");
-            PROCESS_INFORMATION child = {};
-            std::string commandLine = "\"" + BuildFolder() + "sleeper.exe\" 60000";
-            STARTUPINFOA startup = {};
-            startup.cb = sizeof(startup);
-            ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                       &startup, &child));
+            Sleeper child;
+            ASSERT_NE(child.info.hProcess, nullptr);
             TracedProgram traced;
             ASSERT_TRUE(traced.start("process-exit"));
             HWND main = traced.program.mainWindow;
             RemotePress(main, IDC_REFRESH);
-            ASSERT_TRUE(WaitFor([&] { return RemoteSelectProcess(main, child.dwProcessId); }, 3000));
+            ASSERT_TRUE(WaitFor([&] { return RemoteSelectProcess(main, child.info.dwProcessId); }, 3000));
             RemoteChoose(main, 5, true, 4);
             RemotePress(main, IDC_START);
             ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
             DWORD pid = traced.program.info.dwProcessId;
             Sleep(2000);
             EXPECT_EQ(FindProcessWindow(pid, "#32770", WarningCaption, 0), nullptr);
-            TerminateProcess(child.hProcess, 0);
+            TerminateProcess(child.info.hProcess, 0);
             DWORD exited = GetTickCount();
-            CloseHandle(child.hThread);
-            CloseHandle(child.hProcess);
             HWND warning = FindProcessWindow(pid, "#32770", WarningCaption, 3000);
             ASSERT_NE(warning, nullptr);
             EXPECT_EQ(RemoteText(GetDlgItem(warning, IDC_WARN_TEXT)).substr(0, 25), "Hibernate in 60 seconds.\r");

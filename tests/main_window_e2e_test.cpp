@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "i18n/Strings.h"
 #include "support/MainWindowLayout.h"
+#include "support/Processes.h"
 #include "support/RemoteDrive.h"
 #include "support/TestSupport.h"
 #include "support/Version.h"
@@ -182,34 +183,9 @@ std::vector<ListedProcess> ReadProcessList(HWND window) {
     return entries;
 }
 
-struct SleeperCopy {
-    std::string path;
-    PROCESS_INFORMATION info = {};
-    explicit SleeperCopy(const std::string& name) {
-        std::string folder = BuildFolder() + "e2e-copies";
-        CreateDirectoryA(folder.c_str(), nullptr);
-        path = folder + "\\" + name;
-        if (!CopyFileA((BuildFolder() + "sleeper.exe").c_str(), path.c_str(), FALSE)) return;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        std::string commandLine = "\"" + path + "\"";
-        CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                       &startup, &info);
-    }
-    ~SleeperCopy() {
-        if (info.hProcess) {
-            TerminateProcess(info.hProcess, 0);
-            WaitForSingleObject(info.hProcess, 5000);
-            CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
-        }
-        DeleteFileA(path.c_str());
-    }
-};
-
 TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExcludedNames) {
-    SleeperCopy listed("e2e_child.exe");
-    SleeperCopy hidden("SVCHOST.EXE");
+    Sleeper listed(60000, "e2e_child.exe");
+    Sleeper hidden(60000, "SVCHOST.EXE");
     ASSERT_TRUE(listed.info.hProcess);
     ASSERT_TRUE(hidden.info.hProcess);
     Sleep(300);
@@ -230,7 +206,7 @@ TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExclud
     EXPECT_EQ(SendMessageA(GetDlgItem(window, IDC_TRIG_PROCESS), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
     // A process started later appears after Refresh.
-    SleeperCopy later("e2e_later.exe");
+    Sleeper later(60000, "e2e_later.exe");
     Sleep(300);
     SendMessageA(GetDlgItem(window, IDC_REFRESH), BM_CLICK, 0, 0);
     found = false;

@@ -433,7 +433,6 @@ protected:
         }
         CloseMainWindow();
     }
-    static bool Signalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
     // START arms the default shut-down at 07:00 for real, due at once near that hour.
     PowerCallGuard guard;

@@ -1,6 +1,7 @@
 // The power action executor with every platform step replaced by a recording fake:
 // flags, order of the steps, the failure points with their codes, and that no token
 // handle or power library is left behind.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -337,7 +338,7 @@ TEST_F(PowerActionTest, ReportFollowsTheLanguageButNotThePointText) {
               "Die gewaehlte Windows-Aktion konnte nicht ausgefuehrt werden.\r\n\r\n"
               "Fehlerstelle: AdjustTokenPrivileges(SeShutdownPrivilege)\r\n"
               "Win32-Fehlercode: 1300 (0x00000514)");
-    for (const std::string& step : steps) EXPECT_EQ(step.find("ExitWindowsEx"), std::string::npos);
+    EXPECT_THAT(steps, ::testing::Each(::testing::Not(::testing::HasSubstr("ExitWindowsEx"))));
 
     boxes.clear();
     app.language = 2;  // anything but German reads English

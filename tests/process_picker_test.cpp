@@ -2,6 +2,7 @@
 // system's process, session or service functions fail. Most cases run against a
 // scripted process table patched into the snapshot functions; the last ones
 // against real child processes.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,9 +16,17 @@
 #include "support/IatPatch.h"
 #include "support/MainWindowHarness.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/Processes.h"
 #include "support/TestSupport.h"
 
 namespace {
+
+using ::testing::AnyOf;
+using ::testing::Contains;
+using ::testing::Each;
+using ::testing::Field;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 struct FakeProcess {
     DWORD id;
@@ -227,7 +236,10 @@ std::vector<Entry> ListEntries() {
     return entries;
 }
 
-std::string EntryText(const std::string& name, DWORD id) { return name + "   [PID " + std::to_string(id) + "]"; }
+// The entry the list shows for a process: its name and id, the id as item data.
+Entry Shown(const std::string& name, DWORD id) {
+    return {name + "   [PID " + std::to_string(id) + "]", static_cast<LRESULT>(id)};
+}
 
 class ProcessPicker : public testing::Test {
 protected:
@@ -267,9 +279,8 @@ TEST_F(ProcessPicker, ListsOnlyTheUsersOwnSessionWithoutSystemHelpers) {
     RefreshProcessList();
 
     std::vector<Entry> expected = {
-        {EntryText("a.exe", 42), 42},          {EntryText("launcher.exe", 50), 50},
-        {EntryText("notsvchost.exe", 400), 400}, {EntryText("svchost.exe.old", 401), 401},
-        {EntryText("xsvchost.exe", 402), 402},   {EntryText("Zeta.exe", 403), 403},
+        Shown("a.exe", 42),          Shown("launcher.exe", 50),   Shown("notsvchost.exe", 400),
+        Shown("svchost.exe.old", 401), Shown("xsvchost.exe", 402), Shown("Zeta.exe", 403),
     };
     EXPECT_EQ(ListEntries(), expected);
     EXPECT_EQ(ListEntries()[0].text, "a.exe   [PID 42]");
@@ -289,8 +300,7 @@ TEST_F(ProcessPicker, SortsEntriesOfOneNameByTheirWholeText) {
     Add(1234, "a.exe");
     Add(7, "B.exe");
     RefreshProcessList();
-    std::vector<Entry> expected = {{EntryText("a.exe", 1234), 1234}, {EntryText("a.exe", 956), 956},
-                                   {EntryText("B.exe", 7), 7}};
+    std::vector<Entry> expected = {Shown("a.exe", 1234), Shown("a.exe", 956), Shown("B.exe", 7)};
     EXPECT_EQ(ListEntries(), expected);
 }
 
@@ -336,13 +346,14 @@ TEST_F(ProcessPicker, ShowsLauncherChildrenWhenTheServiceLookupFails) {
         fake.*failure.flag = true;
         fake.dcomProcessId = 50;
         Add(200, "dllhost.exe", 50);
+        Add(201, "orphan.exe", 0);  // no launcher found must not mean "launched by 0"
         {
             MessageBoxRecorder boxes;
             RefreshProcessList();
             EXPECT_TRUE(boxes.calls().empty());
         }
         EXPECT_EQ(app.dcomLaunchProcessId, 0u);
-        EXPECT_EQ(ListEntries(), (std::vector<Entry>{{EntryText("dllhost.exe", 200), 200}}));
+        EXPECT_EQ(ListEntries(), (std::vector<Entry>{Shown("dllhost.exe", 200), Shown("orphan.exe", 201)}));
         EXPECT_EQ(fake.closedServiceHandles.size(), failure.closedHandles);
         EXPECT_EQ(fake.advapiLoads, 1);
         EXPECT_EQ(fake.advapiFrees, 1);
@@ -454,66 +465,25 @@ TEST_F(ProcessPicker, EntriesTheControlRefusesAreLeftOut) {
 class RunningProcesses : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(OpenMainWindow()); }
-    void TearDown() override {
-        for (PROCESS_INFORMATION& child : children_) {
-            TerminateProcess(child.hProcess, 0);
-            WaitForSingleObject(child.hProcess, 5000);
-            CloseHandle(child.hProcess);
-            CloseHandle(child.hThread);
-        }
-        for (const std::string& copy : copies_) DeleteFileA(copy.c_str());
-        RemoveDirectoryA(folder_.c_str());
-        CloseMainWindow();
-    }
-    DWORD StartCopy(const std::string& name) {
-        folder_ = BuildFolder() + "picker-copies";
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        std::string path = folder_ + "\\" + name;
-        if (!CopyFileA((BuildFolder() + "sleeper.exe").c_str(), path.c_str(), FALSE)) return 0;
-        copies_.push_back(path);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION child = {};
-        std::string commandLine = "\"" + path + "\"";
-        if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                            nullptr, &startup, &child))
-            return 0;
-        children_.push_back(child);
-        return child.dwProcessId;
-    }
-    static bool Listed(const std::string& prefix) {
-        for (const Entry& entry : ListEntries())
-            if (entry.text.compare(0, prefix.size(), prefix) == 0) return true;
-        return false;
-    }
-
-private:
-    std::string folder_;
-    std::vector<std::string> copies_;
-    std::vector<PROCESS_INFORMATION> children_;
+    void TearDown() override { CloseMainWindow(); }
 };
 
 TEST_F(RunningProcesses, AChildAppearsWithItsIdAndAnExcludedNameDoesNot) {
-    DWORD listed = StartCopy("picker_child.exe");
-    DWORD hidden = StartCopy("SVCHOST.EXE");
-    DWORD similar = StartCopy("mysvchost.exe");
-    ASSERT_NE(listed, 0u);
-    ASSERT_NE(hidden, 0u);
-    ASSERT_NE(similar, 0u);
+    Sleeper listed(60000, "picker_child.exe");
+    Sleeper hidden(60000, "SVCHOST.EXE");
+    Sleeper similar(60000, "mysvchost.exe");
+    ASSERT_NE(listed.info.hProcess, nullptr);
+    ASSERT_NE(hidden.info.hProcess, nullptr);
+    ASSERT_NE(similar.info.hProcess, nullptr);
     Sleep(300);
 
     SendCommand(IDC_REFRESH);
     std::vector<Entry> entries = ListEntries();
-    EXPECT_NE(std::find(entries.begin(), entries.end(), Entry{EntryText("picker_child.exe", listed), static_cast<LRESULT>(listed)}),
-              entries.end());
-    EXPECT_NE(std::find(entries.begin(), entries.end(), Entry{EntryText("mysvchost.exe", similar), static_cast<LRESULT>(similar)}),
-              entries.end());
-    for (const Entry& entry : entries) {
-        EXPECT_NE(static_cast<DWORD>(entry.data), hidden) << entry;
-        EXPECT_NE(static_cast<DWORD>(entry.data), GetCurrentProcessId()) << entry;
-        EXPECT_NE(entry.data, 0) << entry;
-    }
-    EXPECT_FALSE(Listed("process_picker_test.exe"));
+    EXPECT_THAT(entries, Contains(Shown("picker_child.exe", listed.info.dwProcessId)));
+    EXPECT_THAT(entries, Contains(Shown("mysvchost.exe", similar.info.dwProcessId)));
+    EXPECT_THAT(entries, Each(Field(&Entry::data, Not(AnyOf(static_cast<LRESULT>(hidden.info.dwProcessId),
+                                                             static_cast<LRESULT>(GetCurrentProcessId()), 0)))));
+    EXPECT_THAT(entries, Not(Contains(Field(&Entry::text, StartsWith("process_picker_test.exe")))));
     EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_PROCESS), BST_UNCHECKED);
 }

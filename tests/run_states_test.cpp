@@ -8,10 +8,8 @@
 #include "engine/Engine.h"
 #include "i18n/Strings.h"
 #include "support/EngineHarness.h"
-#include "support/IatPatch.h"
-#include "support/MainWindowHarness.h"
 #include "support/MessageBoxRecorder.h"
-#include "support/TestSupport.h"
+#include "support/Processes.h"
 
 namespace {
 
@@ -20,13 +18,24 @@ struct ActionCall {
     RunState state;
     std::string status;
     bool warningOpen;
+    DWORD at;
 };
 std::vector<ActionCall> actionCalls;
 bool cancelInsideAction = false;
+bool actionFails = false;
 
 BOOL WINAPI RecordExitWindowsEx(UINT flags, DWORD) {
-    actionCalls.push_back({flags, app.runState, WindowText(app.statusLabel), app.warningWindow != nullptr});
+    actionCalls.push_back(
+        {flags, app.runState, WindowText(app.statusLabel), app.warningWindow != nullptr, GetTickCount()});
     if (cancelInsideAction) CancelRun();
+    if (!actionFails) return TRUE;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+DWORD warningOpenedAt = 0;
+BOOL WINAPI NoteWarningOpened(UINT) {
+    warningOpenedAt = GetTickCount();
     return TRUE;
 }
 
@@ -52,24 +61,13 @@ DWORD WINAPI FailingMultipleWait(DWORD count, const HANDLE* handles, BOOL all, D
     return multipleWaitPatch->originalAs<decltype(&WaitForMultipleObjects)>()(count, handles, all, milliseconds);
 }
 
-class RunStatesTest : public ::testing::Test {
+class RunStatesTest : public EngineTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(OpenMainWindow(), nullptr);
-        PumpFor(20);
+        EngineTest::SetUp();
         actionCalls.clear();
         cancelInsideAction = false;
-    }
-    void TearDown() override {
-        EndRun();
-        CloseMainWindow();
-    }
-
-    void ExpectState(RunState state, StringId status) {
-        EXPECT_EQ(app.runState, state);
-        EXPECT_EQ(WindowText(app.statusLabel), Text(status));
-        EXPECT_EQ(IsWindowEnabled(app.startButton) != FALSE, state == RunState::Idle);
-        EXPECT_EQ(IsWindowEnabled(app.stopButton) != FALSE, state != RunState::Idle);
+        actionFails = false;
     }
 
     // Arms a silent wait as START would for a countdown.
@@ -81,11 +79,19 @@ protected:
         StartWaitThread();
     }
 
+    // Arms a wait for the child's end as START would for the process trigger.
+    void ArmProcessWatch(const Sleeper& child) {
+        app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.info.dwProcessId);
+        app.waitMode = WaitMode::ProcessExit;
+        app.warningSeconds = 60;
+        StartWaitThread();
+    }
+
     bool PumpUntilState(RunState state, DWORD ms = 3000) {
         return PumpUntil([state] { return app.runState == state; }, ms);
     }
 
-    IatPatch exitPatch{"user32.dll", "ExitWindowsEx", AsPatch(&RecordExitWindowsEx)};
+    IatPatch exitPatch{"user32.dll", "ExitWindowsEx", AsPatch(&RecordExitWindowsEx)};  // over the guard's
     IatPatch privilegePatch{"advapi32.dll", "AdjustTokenPrivileges", AsPatch(&RecordPrivilege)};
     MessageBoxRecorder boxes;
 };
@@ -101,7 +107,7 @@ TEST_F(RunStatesTest, EachStateShowsItsStatusAndButtons) {
     SetEvent(app.cancelEvent);
     EnterIdle();
     ExpectState(RunState::Idle, StrStatusReady);
-    EXPECT_FALSE(EventSignalled(app.cancelEvent));
+    EXPECT_FALSE(Signalled(app.cancelEvent));
 }
 
 TEST_F(RunStatesTest, StopWhileWaitingEndsAsCancelledOnceTheThreadReports) {
@@ -113,17 +119,14 @@ TEST_F(RunStatesTest, StopWhileWaitingEndsAsCancelledOnceTheThreadReports) {
     CancelRun();
     EXPECT_EQ(app.runState, RunState::Waiting);
     EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusStopping));
-    EXPECT_TRUE(EventSignalled(app.cancelEvent));
+    EXPECT_TRUE(Signalled(app.cancelEvent));
     CancelRun();  // a second STOP changes nothing
     EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusStopping));
 
     ASSERT_TRUE(PumpUntilState(RunState::Idle));
-    EXPECT_EQ(app.runState, RunState::Idle);
-    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
-    EXPECT_TRUE(IsWindowEnabled(app.startButton));
-    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
+    ExpectState(RunState::Idle, StrStatusCancelled);
     EXPECT_EQ(app.waitThread, nullptr);
-    EXPECT_FALSE(EventSignalled(app.cancelEvent));
+    EXPECT_FALSE(Signalled(app.cancelEvent));
     EXPECT_EQ(app.warningWindow, nullptr);
     EXPECT_TRUE(actionCalls.empty());
 }
@@ -146,60 +149,48 @@ TEST_F(RunStatesTest, AFailedTimedWaitStillWarnsAndAFailedProcessWaitCancels) {
         EXPECT_EQ(app.remainingSeconds, 60u);
         CancelRun();
     }
-    PROCESS_INFORMATION child = StartSleeper(60000);
-    ASSERT_NE(child.hProcess, nullptr);
+    Sleeper child;
+    ASSERT_NE(child.info.hProcess, nullptr);
     {
         IatPatch patch("kernel32.dll", "WaitForMultipleObjects", AsPatch(&FailingMultipleWait));
         multipleWaitPatch = &patch;
-        app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.dwProcessId);
-        app.waitMode = WaitMode::ProcessExit;
-        app.warningSeconds = 60;
-        StartWaitThread();
+        ArmProcessWatch(child);
         ASSERT_TRUE(PumpUntil([] { return app.waitThread == nullptr; }, 3000));
     }
     ExpectState(RunState::Idle, StrStatusCancelled);
     EXPECT_EQ(app.monitoredProcess, nullptr);
-    EndSleeper(child);
 }
 
 TEST_F(RunStatesTest, WatchedProcessEndingStartsTheMinuteOfWarning) {
-    PROCESS_INFORMATION child = StartSleeper(60000);
-    ASSERT_NE(child.hProcess, nullptr);
-    app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.dwProcessId);
-    ASSERT_NE(app.monitoredProcess, nullptr);
+    Sleeper child;
+    ASSERT_NE(child.info.hProcess, nullptr);
+    ArmProcessWatch(child);
     HANDLE watched = app.monitoredProcess;
-    app.waitMode = WaitMode::ProcessExit;
-    app.warningSeconds = 60;
-    StartWaitThread();
-    PumpFor(200);
+    ASSERT_NE(watched, nullptr);
+    // The thread writes both before it waits.
+    ASSERT_TRUE(PumpUntil([] { return app.waitHandles[0] && app.waitHandles[1]; }, 3000));
     EXPECT_EQ(app.runState, RunState::Waiting);
     EXPECT_EQ(app.waitHandles[0], app.cancelEvent);
     EXPECT_EQ(app.waitHandles[1], watched);
 
-    TerminateProcess(child.hProcess, 0);
+    TerminateProcess(child.info.hProcess, 0);
     ASSERT_TRUE(PumpUntil([] { return app.runState == RunState::Warning && app.waitThread == nullptr; }, 5000));
     EXPECT_EQ(app.remainingSeconds, 60u);
     EXPECT_EQ(app.monitoredProcess, nullptr);
     DWORD flags = 0;
     EXPECT_FALSE(GetHandleInformation(watched, &flags)) << "the watched process's handle was closed";
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
 }
 
 TEST_F(RunStatesTest, StopWhileWatchingAProcessReleasesItsHandle) {
-    PROCESS_INFORMATION child = StartSleeper(60000);
-    ASSERT_NE(child.hProcess, nullptr);
-    app.monitoredProcess = OpenProcess(SYNCHRONIZE, FALSE, child.dwProcessId);
-    app.waitMode = WaitMode::ProcessExit;
-    app.warningSeconds = 60;
-    StartWaitThread();
+    Sleeper child;
+    ASSERT_NE(child.info.hProcess, nullptr);
+    ArmProcessWatch(child);
     PumpFor(100);
     CancelRun();
     ASSERT_TRUE(PumpUntilState(RunState::Idle));
     EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
     EXPECT_EQ(app.monitoredProcess, nullptr);
     EXPECT_EQ(app.waitThread, nullptr);
-    EndSleeper(child);
 }
 
 TEST_F(RunStatesTest, StopRacingTheTimeOutStillGivesACancellableWarning) {
@@ -208,16 +199,17 @@ TEST_F(RunStatesTest, StopRacingTheTimeOutStillGivesACancellableWarning) {
     ASSERT_EQ(WaitForSingleObject(app.waitThread, 3000), WAIT_OBJECT_0);
     CancelRun();
     EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusStopping));
-    EXPECT_TRUE(EventSignalled(app.cancelEvent));
+    EXPECT_TRUE(Signalled(app.cancelEvent));
 
     ASSERT_TRUE(PumpUntil([] { return app.runState == RunState::Warning && app.waitThread == nullptr; }, 3000));
     ExpectState(RunState::Warning, StrStatusWarning);
     EXPECT_EQ(app.remainingSeconds, 60u);
-    EXPECT_TRUE(EventSignalled(app.cancelEvent));  // until the run ends
+    EXPECT_TRUE(Signalled(app.cancelEvent));  // until the run ends
 
-    CancelRun();
+    SendCommand(IDC_STOP);
     ExpectState(RunState::Idle, StrStatusCancelled);
-    EXPECT_FALSE(EventSignalled(app.cancelEvent));
+    ExpectCountdownStopped();
+    EXPECT_FALSE(Signalled(app.cancelEvent));
     EXPECT_EQ(app.warningWindow, nullptr);
     PumpFor(50);
     EXPECT_TRUE(actionCalls.empty());
@@ -274,19 +266,26 @@ TEST_F(RunStatesTest, CountdownTicksDownAndRunsTheActionOnce) {
     EXPECT_EQ(app.remainingSeconds, 0u);
 
     // The timer is gone and further ticks do nothing.
-    PumpFor(1300);
+    ExpectCountdownStopped();
     OnCountdownTick();
     EXPECT_EQ(actionCalls.size(), 1u);
 }
 
-TEST_F(RunStatesTest, ATriggerOfZeroSecondsWarnsForOne) {
+TEST_F(RunStatesTest, ATriggerOfZeroSecondsWarnsForOneAndAFailedActionStillEndsReady) {
     app.action = ActionKind::LogOff;
+    actionFails = true;
     EnterWaiting();
     OnTriggerFired(0);
     EXPECT_EQ(app.remainingSeconds, 1u);
     OnCountdownTick();
     ASSERT_EQ(actionCalls.size(), 1u);
     EXPECT_EQ(actionCalls[0].flags, static_cast<UINT>(EWX_LOGOFF));
+    // The failure is reported once, over the main window, and the next run can start.
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
+    EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    ExpectState(RunState::Idle, StrStatusReady);
+    ExpectCountdownStopped();
 }
 
 TEST_F(RunStatesTest, TicksOutsideTheWarningAndCancelsWhileExecutingDoNothing) {
@@ -303,19 +302,23 @@ TEST_F(RunStatesTest, TicksOutsideTheWarningAndCancelsWhileExecutingDoNothing) {
     OnCountdownTick();
     ASSERT_EQ(actionCalls.size(), 1u);
     ExpectState(RunState::Idle, StrStatusReady);
-    EXPECT_FALSE(EventSignalled(app.cancelEvent));
+    EXPECT_FALSE(Signalled(app.cancelEvent));
 }
 
 TEST_F(RunStatesTest, TheMainWindowTimerDrivesTheCountdownToTheAction) {
+    IatPatch beep("user32.dll", "MessageBeep", AsPatch(&NoteWarningOpened));
+    warningOpenedAt = 0;
     app.action = ActionKind::ShutDown;
     EnterWaiting();
     PostMessageA(app.mainWindow, MsgTriggerFired, 2, 0);
-    ASSERT_TRUE(PumpUntilState(RunState::Warning, 1000));
-    DWORD start = GetTickCount();
-    ASSERT_TRUE(PumpUntil([] { return !actionCalls.empty(); }, 4000));
-    DWORD elapsed = GetTickCount() - start;
-    EXPECT_GE(elapsed, 1500u);
-    EXPECT_LE(elapsed, 3000u);
+    ASSERT_TRUE(PumpUntilState(RunState::Warning, 3000));
+    ASSERT_TRUE(PumpUntil([] { return !actionCalls.empty(); }, 10000));
+    // From the warning's beep to the action: two ticks of a second, never fewer, and
+    // less than two of a needlessly long period, whatever the load delays.
+    DWORD elapsed = actionCalls[0].at - warningOpenedAt;
+    EXPECT_NE(warningOpenedAt, 0u);
+    EXPECT_GE(elapsed, 1800u);
+    EXPECT_LT(elapsed, 4000u);
     EXPECT_EQ(actionCalls[0].flags, static_cast<UINT>(EWX_POWEROFF));
     PumpUntilState(RunState::Idle, 1000);
     ExpectState(RunState::Idle, StrStatusReady);
@@ -325,7 +328,7 @@ TEST_F(RunStatesTest, ClosingTheMainWindowCancelsFirst) {
     ArmTimeout(60000, 60);
     HANDLE thread = app.waitThread;
     SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(EventSignalled(app.cancelEvent));
+    EXPECT_TRUE(Signalled(app.cancelEvent));
     EXPECT_FALSE(IsWindow(app.mainWindow));
     // The thread sees the cancel and ends; its report goes to a window that is gone.
     EXPECT_EQ(WaitForSingleObject(thread, 3000), WAIT_OBJECT_0);

@@ -8,10 +8,8 @@
 #include "engine/Engine.h"
 #include "i18n/Strings.h"
 #include "support/EngineHarness.h"
-#include "support/IatPatch.h"
-#include "support/MainWindowHarness.h"
 #include "support/MessageBoxRecorder.h"
-#include "support/TestSupport.h"
+#include "support/Processes.h"
 
 namespace {
 
@@ -32,17 +30,8 @@ HANDLE WINAPI FailCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROU
     return nullptr;
 }
 
-class TriggerTest : public ::testing::Test {
+class TriggerTest : public EngineTest {
 protected:
-    void SetUp() override {
-        ASSERT_NE(OpenMainWindow(), nullptr);
-        PumpFor(20);
-    }
-    void TearDown() override {
-        EndRun();
-        CloseMainWindow();
-    }
-
     // One START from Idle with the cancel event signalled beforehand, so that its
     // reset can be seen.
     void Start() {
@@ -56,7 +45,7 @@ protected:
         EXPECT_EQ(app.waitThread, nullptr);
         EXPECT_EQ(app.monitoredProcess, nullptr);
         EXPECT_EQ(TakeTriggerFired(), -1);
-        EXPECT_FALSE(EventSignalled(app.cancelEvent)) << "a rejected START still resets the cancel event";
+        EXPECT_FALSE(Signalled(app.cancelEvent)) << "a rejected START still resets the cancel event";
         ASSERT_EQ(boxes.calls().size(), 1u);
         EXPECT_EQ(boxes.calls()[0].text, Text(message));
         EXPECT_EQ(boxes.calls()[0].caption, PRODUCT_TITLE);
@@ -68,12 +57,10 @@ protected:
     // A run due within a minute: Waiting, no thread, the warning length queued.
     void ExpectWarnsAtOnce(uint32_t seconds) {
         EXPECT_TRUE(boxes.calls().empty());
-        EXPECT_EQ(app.runState, RunState::Waiting);
+        ExpectState(RunState::Waiting, StrStatusWaiting);
         EXPECT_EQ(app.waitThread, nullptr);
         EXPECT_EQ(app.warningSeconds, seconds);
         EXPECT_EQ(TakeTriggerFired(), static_cast<long long>(seconds));
-        EXPECT_FALSE(IsWindowEnabled(app.startButton));
-        EXPECT_TRUE(IsWindowEnabled(app.stopButton));
         EndRun();
     }
 
@@ -89,7 +76,15 @@ protected:
         EndRun();
     }
 
-    PowerCallGuard guard;  // START arms real runs, some due within seconds
+    // START, then one of the three outcomes of a table row: 0 rejected with the
+    // message, > 0 warns at once for that many seconds, < 0 a thread waits -outcome ms.
+    void StartExpecting(int outcome, StringId rejection) {
+        Start();
+        if (outcome == 0) ExpectRejected(rejection);
+        if (outcome > 0) ExpectWarnsAtOnce(static_cast<uint32_t>(outcome));
+        if (outcome < 0) ExpectThread(static_cast<uint32_t>(-outcome));
+    }
+
     MessageBoxRecorder boxes;
 };
 
@@ -97,7 +92,7 @@ TEST_F(TriggerTest, CountdownBoundaries) {
     Choose(1, 2);
     struct Case {
         const char *h, *m, *s;
-        int outcome;  // 0 rejected, > 0 warns at once for that many seconds, < 0 thread waiting -outcome ms
+        int outcome;
     };
     const std::vector<Case> cases = {
         {"0", "0", "0", 0},          {"00", "00", "01", 1},    {"0", "1", "0", 60},
@@ -110,10 +105,7 @@ TEST_F(TriggerTest, CountdownBoundaries) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.h) + ":" + c.m + ":" + c.s);
         SetCountdown(c.h, c.m, c.s);
-        Start();
-        if (c.outcome == 0) ExpectRejected(StrErrCountdown);
-        if (c.outcome > 0) ExpectWarnsAtOnce(static_cast<uint32_t>(c.outcome));
-        if (c.outcome < 0) ExpectThread(static_cast<uint32_t>(-c.outcome));
+        StartExpecting(c.outcome, StrErrCountdown);
     }
 }
 
@@ -145,10 +137,7 @@ TEST_F(TriggerTest, TextThatIsNotWhollyANumberIsRejected) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetCountdown(c.h, c.m, c.s);
-        Start();
-        if (c.outcome == 0) ExpectRejected(StrErrCountdown);
-        if (c.outcome > 0) ExpectWarnsAtOnce(static_cast<uint32_t>(c.outcome));
-        if (c.outcome < 0) ExpectThread(static_cast<uint32_t>(-c.outcome));
+        StartExpecting(c.outcome, StrErrCountdown);
     }
 }
 
@@ -182,10 +171,7 @@ TEST_F(TriggerTest, TimeOfDayCountsToTheNextOccurrence) {
         fakeNow.wMilliseconds = 999;
         SetField(IDC_AT_HOURS, c.h);
         SetField(IDC_AT_MINUTES, c.m);
-        Start();
-        if (c.outcome == 0) ExpectRejected(StrErrTime);
-        if (c.outcome > 0) ExpectWarnsAtOnce(static_cast<uint32_t>(c.outcome));
-        if (c.outcome < 0) ExpectThread(static_cast<uint32_t>(-c.outcome));
+        StartExpecting(c.outcome, StrErrTime);
     }
     fakeNow = {};
     fakeNow.wHour = 7;
@@ -205,7 +191,7 @@ TEST_F(TriggerTest, NowWarnsForTenSecondsWhateverWasSetBefore) {
     EXPECT_EQ(app.action, ActionKind::Hibernate);
     EXPECT_EQ(app.forceClose, 1);
     EXPECT_EQ(app.trigger, TriggerKind::Now);
-    EXPECT_FALSE(EventSignalled(app.cancelEvent));
+    EXPECT_FALSE(Signalled(app.cancelEvent));
     EXPECT_EQ(TakeTriggerFired(), 10);
 }
 
@@ -236,7 +222,7 @@ TEST_F(TriggerTest, ChoicesComeFromTheRadioButtonsAndAMissingOneStopsSilently) {
     EXPECT_EQ(app.action, ActionKind::Restart);
     EXPECT_EQ(app.forceClose, 0);
     EXPECT_EQ(app.trigger, TriggerKind::Countdown);
-    EXPECT_TRUE(EventSignalled(app.cancelEvent));
+    EXPECT_TRUE(Signalled(app.cancelEvent));
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_EQ(app.runState, RunState::Idle);
 
@@ -248,7 +234,7 @@ TEST_F(TriggerTest, ChoicesComeFromTheRadioButtonsAndAMissingOneStopsSilently) {
     // No action: nothing at all changes.
     EXPECT_EQ(app.action, ActionKind::Restart);
     EXPECT_EQ(app.forceClose, 0);
-    EXPECT_TRUE(EventSignalled(app.cancelEvent));
+    EXPECT_TRUE(Signalled(app.cancelEvent));
     EXPECT_EQ(app.runState, RunState::Idle);
     EXPECT_EQ(TakeTriggerFired(), -1);
 }
@@ -260,12 +246,13 @@ TEST_F(TriggerTest, ProcessTriggerNeedsASelectionAndAProcessThatStillRuns) {
     ExpectRejected(StrErrNoProcess);
 
     // A process that has ended since the list was filled.
-    PROCESS_INFORMATION child = StartSleeper(1);
-    ASSERT_NE(child.hProcess, nullptr);
-    DWORD childId = child.dwProcessId;
-    WaitForSingleObject(child.hProcess, 5000);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    DWORD childId = 0;
+    {
+        Sleeper child(1);
+        ASSERT_NE(child.info.hProcess, nullptr);
+        childId = child.info.dwProcessId;
+        WaitForSingleObject(child.info.hProcess, 5000);
+    }
     // Wine keeps an ended process openable for a moment.
     for (int i = 0; i < 100; ++i) {
         HANDLE probe = OpenProcess(SYNCHRONIZE, FALSE, childId);
@@ -281,10 +268,10 @@ TEST_F(TriggerTest, ProcessTriggerNeedsASelectionAndAProcessThatStillRuns) {
 TEST_F(TriggerTest, ProcessTriggerOpensForWaitingOnlyAndHandsTheHandleToTheThread) {
     IatPatch patch("kernel32.dll", "OpenProcess", AsPatch(&RecordOpenProcess));
     openProcessPatch = &patch;
-    PROCESS_INFORMATION child = StartSleeper(60000);
-    ASSERT_NE(child.hProcess, nullptr);
+    Sleeper child;
+    ASSERT_NE(child.info.hProcess, nullptr);
     Choose(4, 4);
-    ListOnly(child.dwProcessId);
+    ListOnly(child.info.dwProcessId);
     Start();
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_EQ(openedAccess, static_cast<DWORD>(SYNCHRONIZE));
@@ -296,29 +283,24 @@ TEST_F(TriggerTest, ProcessTriggerOpensForWaitingOnlyAndHandsTheHandleToTheThrea
     EXPECT_EQ(app.warningSeconds, 60u);
     EndRun();
     EXPECT_EQ(app.monitoredProcess, nullptr);
-    EndSleeper(child);
 }
 
 TEST_F(TriggerTest, AThreadThatCannotStartUndoesTheRun) {
-    PROCESS_INFORMATION child = StartSleeper(60000);
-    ASSERT_NE(child.hProcess, nullptr);
+    Sleeper child;
+    ASSERT_NE(child.info.hProcess, nullptr);
     Choose(1, 4);
-    ListOnly(child.dwProcessId);
+    ListOnly(child.info.dwProcessId);
     {
         IatPatch patch("kernel32.dll", "CreateThread", AsPatch(&FailCreateThread));
         Start();
     }
-    EXPECT_EQ(app.runState, RunState::Idle);
+    ExpectState(RunState::Idle, StrStatusReady);
     EXPECT_EQ(app.monitoredProcess, nullptr);
     EXPECT_EQ(app.waitThread, nullptr);
-    EXPECT_TRUE(IsWindowEnabled(app.startButton));
-    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
-    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusReady));
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].text, Text(StrErrWaitThread));
     EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
-    EndSleeper(child);
 }
 
 TEST_F(TriggerTest, MessagesFollowTheCurrentLanguage) {

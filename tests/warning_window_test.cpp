@@ -31,17 +31,12 @@ BOOL WINAPI CountExitWindowsEx(UINT, DWORD) {
 
 HWND WINAPI FailCreateDialogParamA(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM) { return nullptr; }
 
-class WarningWindowTest : public ::testing::Test {
+class WarningWindowTest : public EngineTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(OpenMainWindow(), nullptr);
-        PumpFor(20);
+        EngineTest::SetUp();
         beeps.clear();
         actions = 0;
-    }
-    void TearDown() override {
-        EndRun();
-        CloseMainWindow();
     }
 
     void OpenWarning(ActionKind action, uint32_t seconds) {
@@ -53,15 +48,13 @@ protected:
     std::string Message() { return WindowText(GetDlgItem(app.warningWindow, IDC_WARN_TEXT)); }
 
     void ExpectCancelled() {
-        EXPECT_EQ(app.runState, RunState::Idle);
-        EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
+        ExpectState(RunState::Idle, StrStatusCancelled);
         EXPECT_EQ(app.warningWindow, nullptr);
         EXPECT_EQ(app.warningText, nullptr);
-        PumpFor(1200);
+        ExpectCountdownStopped();
         EXPECT_EQ(actions, 0);
     }
 
-    PowerCallGuard guard;  // warnings of standby and hibernate count down for real
     IatPatch beepPatch{"user32.dll", "MessageBeep", AsPatch(&RecordMessageBeep)};
     IatPatch exitPatch{"user32.dll", "ExitWindowsEx", AsPatch(&CountExitWindowsEx)};
     MessageBoxRecorder boxes;
@@ -103,6 +96,11 @@ TEST_F(WarningWindowTest, TextCountsDownEachTickAndNamesTheAction) {
     EXPECT_EQ(Message(), "Standby in 2 seconds.\r\n\r\nUse CANCEL to stop the action.");
     OnCountdownTick();
     EXPECT_EQ(Message(), "Standby in 1 seconds.\r\n\r\nUse CANCEL to stop the action.");
+    // A second trigger during the warning restarts the count in the same window.
+    HWND window = app.warningWindow;
+    OnTriggerFired(5);
+    EXPECT_EQ(app.warningWindow, window);
+    EXPECT_EQ(Message(), "Standby in 5 seconds.\r\n\r\nUse CANCEL to stop the action.");
     EXPECT_EQ(beeps.size(), 1u) << "the window is reused, not opened again";
 
     const std::pair<int, const char*> nouns[] = {{0, "Shut down"}, {1, "Shut down"}, {2, "Restart"},
@@ -172,6 +170,8 @@ TEST_F(WarningWindowTest, LanguageSwitchRewritesEverythingAtOnce) {
     EXPECT_EQ(Message(), "Ruhezustand in 42 Sekunden.\r\n\r\nMit ABBRECHEN kann die Aktion gestoppt werden.");
     SendCommand(IDC_LANGUAGE);
     EXPECT_EQ(Message(), "Hibernate in 42 seconds.\r\n\r\nUse CANCEL to stop the action.");
+    SendCommand(IDC_STOP);
+    ExpectCountdownStopped();
 }
 
 TEST_F(WarningWindowTest, CountdownRunsEvenWithoutItsWindow) {
@@ -180,21 +180,21 @@ TEST_F(WarningWindowTest, CountdownRunsEvenWithoutItsWindow) {
         OpenWarning(ActionKind::LogOff, 2);
     }
     EXPECT_EQ(app.warningWindow, nullptr);
-    EXPECT_EQ(app.runState, RunState::Warning);
-    EXPECT_TRUE(IsWindowEnabled(app.stopButton));
+    ExpectState(RunState::Warning, StrStatusWarning);
     UpdateWarningText();  // nothing to write to
     OnCountdownTick();
     OnCountdownTick();
     EXPECT_EQ(actions, 1);
     EXPECT_EQ(app.runState, RunState::Idle);
+    ExpectCountdownStopped();
 
     {
         IatPatch patch("user32.dll", "CreateDialogParamA", AsPatch(&FailCreateDialogParamA));
         OpenWarning(ActionKind::LogOff, 2);
     }
     SendCommand(IDC_STOP);
-    EXPECT_EQ(app.runState, RunState::Idle);
-    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
+    ExpectState(RunState::Idle, StrStatusCancelled);
+    ExpectCountdownStopped();
     OnCountdownTick();
     EXPECT_EQ(actions, 1);
 }

@@ -1,6 +1,6 @@
 // Driving the trigger engine inside the test process: choosing in the real main
-// window, starting a sleeper child to watch, ending a run that is still armed, and
-// keeping an armed run from reaching a real power call.
+// window, ending a run that is still armed, and keeping an armed run from reaching a
+// real power call.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,7 +10,9 @@
 
 #include "app/AppState.h"
 #include "engine/Engine.h"
+#include "i18n/Strings.h"
 #include "IatPatch.h"
+#include "MainWindowHarness.h"
 #include "TestSupport.h"
 
 // For fixtures that arm real runs without expecting one to be carried out: a run that
@@ -56,31 +58,11 @@ inline void SetCountdown(const std::string& hours, const std::string& minutes, c
     SetField(IDC_CD_SECONDS, seconds);
 }
 
-inline bool EventSignalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
-
 // Removes a queued MsgTriggerFired; returns its wParam or -1 when none is queued.
 inline long long TakeTriggerFired() {
     MSG message;
     if (!PeekMessageA(&message, app.mainWindow, MsgTriggerFired, MsgTriggerFired, PM_REMOVE)) return -1;
     return static_cast<long long>(message.wParam);
-}
-
-// Starts tests/helpers/sleeper.exe for the given time; the caller closes the handles.
-inline PROCESS_INFORMATION StartSleeper(DWORD milliseconds) {
-    std::string commandLine = "\"" + BuildFolder() + "sleeper.exe\" " + std::to_string(milliseconds);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
-    return info;
-}
-
-// Ends a sleeper (if it still runs) and closes its handles.
-inline void EndSleeper(PROCESS_INFORMATION& child) {
-    TerminateProcess(child.hProcess, 0);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    child = {};
 }
 
 // Puts a process id into the process list as its only, selected entry.
@@ -105,3 +87,32 @@ inline void EndRun() {
     }
     if (app.runState != RunState::Idle) EnterIdle();
 }
+
+// The real main window for each case; whatever run a case armed is ended after it,
+// and none can reach a real power call unless the case patches its own fake over
+// the guard's.
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(OpenMainWindow(), nullptr);
+        PumpFor(20);
+    }
+    void TearDown() override {
+        EndRun();
+        CloseMainWindow();
+    }
+
+    static void ExpectState(RunState state, StringId status) {
+        EXPECT_EQ(app.runState, state);
+        EXPECT_EQ(WindowText(app.statusLabel), Text(status));
+        EXPECT_EQ(IsWindowEnabled(app.startButton) != FALSE, state == RunState::Idle);
+        EXPECT_EQ(IsWindowEnabled(app.stopButton) != FALSE, state != RunState::Idle);
+    }
+
+    // An idle program that kept the timer would wake once a second for good.
+    static void ExpectCountdownStopped() {
+        EXPECT_FALSE(KillTimer(app.mainWindow, TIMER_COUNTDOWN)) << "the countdown timer is gone";
+    }
+
+    PowerCallGuard guard;
+};

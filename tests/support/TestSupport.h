@@ -84,3 +84,6 @@ std::string EnvironmentWith(const std::vector<std::string>& assignments);
 // Whole-file helpers for copies of the program.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// True when the event (or process, or thread) is signalled now; never waits.
+inline bool Signalled(HANDLE object) { return WaitForSingleObject(object, 0) == WAIT_OBJECT_0; }
