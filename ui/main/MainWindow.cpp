@@ -182,7 +182,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnTriggerFired(static_cast<uint32_t>(wParam));
         return TRUE;
     case MsgWaitEnded:
-        OnWaitEnded(static_cast<uint32_t>(wParam), static_cast<DWORD>(lParam));
+        OnWaitEnded(static_cast<uint32_t>(wParam), static_cast<UINT_PTR>(lParam));
         return TRUE;
     case WM_CLOSE:
         CancelRun();
