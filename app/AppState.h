@@ -25,7 +25,7 @@ enum class SkinPalette : uint8_t { Blue = 0, Amber = 1 };
 
 // Private messages the wait thread (and START for short runs) posts to the main window.
 const UINT MsgTriggerFired = WM_APP + 1;  // wParam: warning length in seconds
-const UINT MsgWaitEnded = WM_APP + 2;     // wParam: 0 fired, 1 ended without firing; lParam: thread id
+const UINT MsgWaitEnded = WM_APP + 2;     // wParam: 0 fired, 1 ended without firing; lParam: run number
 
 enum StringId {
     StrGroupAction, StrActShutDown, StrActRestart, StrActLogOff, StrActStandby, StrActHibernate,
@@ -88,7 +88,7 @@ struct AppState {
     RunState runState = RunState::Idle;
     uint32_t remainingSeconds = 0;
     HANDLE waitThread = nullptr;
-    DWORD waitThreadId = 0;  // tells the running thread's report from a late one of the thread before
+    UINT_PTR waitRun = 0;  // counts the runs; tells the running thread's report from a late one of a run before
     HANDLE waitHandles[2] = {};
 
     // Warning window

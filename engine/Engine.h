@@ -20,10 +20,10 @@ void EnterWaiting();
 void EnterWarning();
 void EnterIdle();
 void StartWaitThread();
-DWORD WINAPI WaitThreadProc(LPVOID parameter);
+DWORD WINAPI WaitThreadProc(LPVOID run);
 void CancelRun();
 void OnTriggerFired(uint32_t seconds);
-void OnWaitEnded(uint32_t code, DWORD threadId);
+void OnWaitEnded(uint32_t code, UINT_PTR run);
 void OnCountdownTick();
 
 // Warning window

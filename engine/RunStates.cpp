@@ -3,7 +3,9 @@
 // There are no locks: the wait thread reads only fields written before it was
 // created, writes only its wait handles and the watched process's handle, and
 // reports by posting to the main window. The cancel event is the one object both
-// threads use at the same time.
+// threads use at the same time. Each run has a number of its own, handed to its
+// thread and sent back with its end, so the late end of an earlier run is told
+// apart from the running one's even when Windows gave both threads the same id.
 #include "Engine.h"
 #include "../power/Power.h"
 
@@ -52,20 +54,19 @@ void StartWaitThread() {
     EnterWaiting();
     // A thread that fired may not have posted its end yet when the user has already
     // cancelled the warning and pressed START again. It has nothing left to do but
-    // post; its handle goes now, and its late report is told apart by its id.
+    // post; its handle goes now, and its late report is told apart by its run's
+    // number. Not by its id: once its handle is closed and it has exited, the new
+    // thread may get the same one.
     if (app.waitThread) CloseHandle(app.waitThread);
-    DWORD threadId = 0;
-    app.waitThread = CreateThread(nullptr, 0, WaitThreadProc, nullptr, 0, &threadId);
-    if (app.waitThread) {
-        app.waitThreadId = threadId;
-        return;
-    }
+    ++app.waitRun;
+    app.waitThread = CreateThread(nullptr, 0, WaitThreadProc, reinterpret_cast<LPVOID>(app.waitRun), 0, nullptr);
+    if (app.waitThread) return;
     CloseMonitoredProcess();
     EnterIdle();
     MessageBoxA(app.mainWindow, Text(StrErrWaitThread), PRODUCT_TITLE, MB_ICONERROR);
 }
 
-DWORD WINAPI WaitThreadProc(LPVOID) {
+DWORD WINAPI WaitThreadProc(LPVOID run) {
     BOOL fired = FALSE;
     if (app.waitMode == WaitMode::ProcessExit) {
         app.waitHandles[0] = app.cancelEvent;
@@ -80,8 +81,8 @@ DWORD WINAPI WaitThreadProc(LPVOID) {
         fired = WaitForSingleObject(app.cancelEvent, app.waitMilliseconds) != WAIT_OBJECT_0;
     }
     if (fired) PostMessageA(app.mainWindow, MsgTriggerFired, app.warningSeconds, 0);
-    // The end names its thread, so that it cannot be taken for the end of a later one.
-    PostMessageA(app.mainWindow, MsgWaitEnded, fired ? 0 : 1, static_cast<LPARAM>(GetCurrentThreadId()));
+    // The end names its run, so that it cannot be taken for the end of a later one.
+    PostMessageA(app.mainWindow, MsgWaitEnded, fired ? 0 : 1, reinterpret_cast<LPARAM>(run));
     return 0;
 }
 
@@ -90,10 +91,9 @@ void OnTriggerFired(uint32_t seconds) {
     EnterWarning();
 }
 
-void OnWaitEnded(uint32_t code, DWORD threadId) {
-    // The late end of a thread before the running one: its handle is closed already.
-    if (threadId != app.waitThreadId) return;
-    app.waitThreadId = 0;
+void OnWaitEnded(uint32_t code, UINT_PTR run) {
+    // The late end of a run before the current one: its handle is closed already.
+    if (run != app.waitRun) return;
     if (app.waitThread) {
         CloseHandle(app.waitThread);
         app.waitThread = nullptr;

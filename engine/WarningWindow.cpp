@@ -2,6 +2,7 @@
 // by the run states; this window only shows it and passes every cancel on.
 #include "Engine.h"
 #include "../app/App.h"
+#include "../ui/main/MainWindow.h"
 
 const char* WarningNoun() {
     switch (app.action) {
@@ -19,21 +20,18 @@ void UpdateWarningText() {
     SetWindowTextA(app.warningText, app.warningTextBuffer);
 }
 
+static const ControlSpec WarningControls[] = {
+    {IDC_WARN_TEXT, NoStringId, Label, nullptr, 18, 20, 330, 58},
+    {IDC_WARN_CANCEL, StrCancel, PushButton, nullptr, 92, 88, 180, 36},
+};
+
 static void InitWarningWindow(HWND window) {
     app.warningWindow = window;
     ApplyDwmPolicy(window);
     SetWindowTextA(window, Text(StrWarningTitle));
 
-    app.warningText = CreateWindowExA(0, "STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_LEFT, 18, 20, 330, 58, window,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WARN_TEXT)), app.instance,
-                                      nullptr);
-    if (app.warningText)
-        SendMessageA(app.warningText, WM_SETFONT, reinterpret_cast<WPARAM>(app.guiFont), TRUE);
-
-    HWND cancel = CreateWindowExA(0, "BUTTON", Text(StrCancel), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_FLAT, 92, 88,
-                                  180, 36, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WARN_CANCEL)),
-                                  app.instance, nullptr);
-    if (cancel) SendMessageA(cancel, WM_SETFONT, reinterpret_cast<WPARAM>(app.guiFont), TRUE);
+    app.warningText = CreateControl(window, WarningControls[0]);
+    CreateControl(window, WarningControls[1]);
 
     UpdateWarningText();
     MessageBeep(MB_ICONEXCLAMATION);

@@ -3,6 +3,7 @@
 #include "Strings.h"
 #include "../app/App.h"
 #include "../engine/Engine.h"
+#include "../ui/main/MainWindow.h"
 
 const StringTable GermanStrings = {{
     "Aktion",
@@ -133,22 +134,6 @@ void ToggleLanguage() {
     WriteLanguageSetting(app.language);
 }
 
-struct ControlLabel {
-    int controlId;
-    StringId text;
-};
-
-static const ControlLabel MainWindowLabels[] = {
-    {IDC_GROUP_ACTION, StrGroupAction},     {IDC_ACT_SHUTDOWN, StrActShutDown},
-    {IDC_ACT_RESTART, StrActRestart},       {IDC_ACT_LOGOFF, StrActLogOff},
-    {IDC_ACT_STANDBY, StrActStandby},       {IDC_ACT_HIBERNATE, StrActHibernate},
-    {IDC_FORCE, StrForceClose},             {IDC_GROUP_WHEN, StrGroupWhen},
-    {IDC_TRIG_NOW, StrTrigNow},             {IDC_TRIG_AFTER, StrTrigAfter},
-    {IDC_TRIG_AT, StrTrigAt},               {IDC_TRIG_PROCESS, StrTrigProcessExit},
-    {IDC_REFRESH, StrRefresh},              {IDC_START, StrStart},
-    {IDC_STOP, StrStop},                    {IDC_ABOUT, StrAbout},
-};
-
 static StringId StatusTextForRunState() {
     switch (app.runState) {
     case RunState::Waiting: return StrStatusWaiting;
@@ -161,8 +146,7 @@ static StringId StatusTextForRunState() {
 void RelabelWindows() {
     if (!app.mainWindow) return;
     SetWindowTextA(app.mainWindow, PRODUCT_TITLE);
-    for (const ControlLabel& label : MainWindowLabels)
-        SetDlgItemTextA(app.mainWindow, label.controlId, Text(label.text));
+    RelabelMainControls();
     SetDlgItemTextA(app.mainWindow, IDC_STATUS, Text(StatusTextForRunState()));
 
     if (!app.warningWindow) return;

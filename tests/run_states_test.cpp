@@ -2,6 +2,7 @@
 // transitions, who releases what, and the races between STOP and the thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -221,17 +222,32 @@ TEST_F(RunStatesTest, ALateEndOfTheThreadBeforeLeavesTheNextRunsThreadAlone) {
     ASSERT_EQ(WaitForSingleObject(first, 3000), WAIT_OBJECT_0);
     // The first thread's end is held back, as if it had been descheduled between its
     // two posts while the user cancelled the warning and pressed START again.
-    MSG late = {};
+    static MSG late;
     ASSERT_TRUE(PeekMessageA(&late, app.mainWindow, MsgWaitEnded, MsgWaitEnded, PM_REMOVE));
     ASSERT_TRUE(PumpUntilState(RunState::Warning));
     CancelRun();
+    // Once the first thread has exited and its handle is closed, Windows may give its
+    // id to the next thread: the late end then comes from a thread with the running
+    // thread's id. The running thread posts it itself, just before it starts to wait,
+    // once as the first run sent it and once naming that id.
+    static IatPatch* waitPatch;
+    static std::atomic<bool> latePosted;
+    latePosted = false;
+    IatPatch patch("kernel32.dll", "WaitForSingleObject", AsPatch(+[](HANDLE handle, DWORD milliseconds) -> DWORD {
+        if (handle == app.cancelEvent && milliseconds == 60000 && !latePosted.exchange(true)) {
+            PostMessageA(app.mainWindow, late.message, late.wParam, late.lParam);
+            PostMessageA(app.mainWindow, late.message, late.wParam, static_cast<LPARAM>(GetCurrentThreadId()));
+        }
+        return waitPatch->originalAs<decltype(&WaitForSingleObject)>()(handle, milliseconds);
+    }));
+    waitPatch = &patch;
     ArmTimeout(60000, 60);
     HANDLE second = app.waitThread;
     ASSERT_NE(second, nullptr);
     DWORD flags = 0;
     EXPECT_TRUE(first == second || !GetHandleInformation(first, &flags)) << "the first thread's handle was closed";
 
-    PostMessageA(app.mainWindow, late.message, late.wParam, late.lParam);
+    ASSERT_TRUE(PumpUntil([] { return latePosted.load(); }, 3000));
     PumpFor(50);
     ExpectState(RunState::Waiting, StrStatusWaiting);
     EXPECT_EQ(app.waitThread, second);

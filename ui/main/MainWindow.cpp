@@ -5,68 +5,70 @@
 #include "../../i18n/Strings.h"
 #include "../skin/Skin.h"
 
-// Styles of the controls; every one of them is a visible child.
-const DWORD StyleGroupBox = 0x50000007;    // BS_GROUPBOX
-const DWORD StyleFirstRadio = 0x50030009;  // BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP
-const DWORD StyleRadio = 0x50010009;       // BS_AUTORADIOBUTTON | WS_TABSTOP
-const DWORD StyleCheckBox = 0x50010003;    // BS_AUTOCHECKBOX | WS_TABSTOP
-const DWORD StyleTimeField = 0x50012080;   // ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP
-const DWORD StyleLabel = 0x50000000;       // SS_LEFT
-const DWORD StyleDropList = 0x50210103;    // CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP
-const DWORD StyleButton = 0x50018000;      // BS_PUSHBUTTON | BS_FLAT | WS_TABSTOP
-
-// A control whose text is a fixed literal (or none) rather than a translated string.
-const int32_t NoStringId = -1;
-
-// The two ids side by side leave no padding between the fields.
-struct ControlSpec {
-    int32_t id;
-    int32_t textId;
+// What each kind of control is made of; every one of them is a visible child.
+struct ControlKind {
     const char* className;
-    const char* literal;
     DWORD style;
     DWORD extendedStyle;
-    int32_t x, y, width, height;
+};
+
+static const ControlKind ControlKinds[] = {
+    {"BUTTON", 0x50000007, 0},                 // BS_GROUPBOX
+    {"BUTTON", 0x50030009, 0},                 // BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP
+    {"BUTTON", 0x50010009, 0},                 // BS_AUTORADIOBUTTON | WS_TABSTOP
+    {"BUTTON", 0x50010003, 0},                 // BS_AUTOCHECKBOX | WS_TABSTOP
+    {"EDIT", 0x50012080, WS_EX_CLIENTEDGE},    // ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP
+    {"STATIC", 0x50000000, 0},                 // SS_LEFT
+    {"COMBOBOX", 0x50210103, 0},               // CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP
+    {"BUTTON", 0x50018000, 0},                 // BS_PUSHBUTTON | BS_FLAT | WS_TABSTOP
 };
 
 // Creation order is the tab order.
 static const ControlSpec MainControls[] = {
-    {IDC_GROUP_ACTION, StrGroupAction, "BUTTON", nullptr, StyleGroupBox, 0, 14, 32, 510, 100},
-    {IDC_ACT_SHUTDOWN, StrActShutDown, "BUTTON", nullptr, StyleFirstRadio, 0, 30, 56, 125, 22},
-    {IDC_ACT_RESTART, StrActRestart, "BUTTON", nullptr, StyleRadio, 0, 170, 56, 110, 22},
-    {IDC_ACT_LOGOFF, StrActLogOff, "BUTTON", nullptr, StyleRadio, 0, 300, 56, 100, 22},
-    {IDC_ACT_STANDBY, StrActStandby, "BUTTON", nullptr, StyleRadio, 0, 30, 88, 110, 22},
-    {IDC_ACT_HIBERNATE, StrActHibernate, "BUTTON", nullptr, StyleRadio, 0, 170, 88, 120, 22},
-    {IDC_FORCE, StrForceClose, "BUTTON", nullptr, StyleCheckBox, 0, 300, 88, 214, 22},
-    {IDC_GROUP_WHEN, StrGroupWhen, "BUTTON", nullptr, StyleGroupBox, 0, 14, 142, 510, 190},
-    {IDC_TRIG_NOW, StrTrigNow, "BUTTON", nullptr, StyleFirstRadio, 0, 30, 167, 100, 22},
-    {IDC_TRIG_AFTER, StrTrigAfter, "BUTTON", nullptr, StyleRadio, 0, 30, 200, 72, 22},
-    {IDC_CD_HOURS, NoStringId, "EDIT", "01", StyleTimeField, WS_EX_CLIENTEDGE, 112, 197, 42, 24},
-    {0, NoStringId, "STATIC", ":", StyleLabel, 0, 159, 200, 10, 20},
-    {IDC_CD_MINUTES, NoStringId, "EDIT", "00", StyleTimeField, WS_EX_CLIENTEDGE, 174, 197, 42, 24},
-    {0, NoStringId, "STATIC", ":", StyleLabel, 0, 221, 200, 10, 20},
-    {IDC_CD_SECONDS, NoStringId, "EDIT", "00", StyleTimeField, WS_EX_CLIENTEDGE, 236, 197, 42, 24},
-    {IDC_TRIG_AT, StrTrigAt, "BUTTON", nullptr, StyleRadio, 0, 30, 234, 72, 22},
-    {IDC_AT_HOURS, NoStringId, "EDIT", "07", StyleTimeField, WS_EX_CLIENTEDGE, 112, 231, 42, 24},
-    {0, NoStringId, "STATIC", ":", StyleLabel, 0, 159, 234, 10, 20},
-    {IDC_AT_MINUTES, NoStringId, "EDIT", "00", StyleTimeField, WS_EX_CLIENTEDGE, 174, 231, 42, 24},
-    {IDC_TRIG_PROCESS, StrTrigProcessExit, "BUTTON", nullptr, StyleRadio, 0, 30, 268, 150, 22},
-    {IDC_PROCESS_LIST, NoStringId, "COMBOBOX", nullptr, StyleDropList, 0, 42, 294, 325, 220},
-    {IDC_REFRESH, StrRefresh, "BUTTON", nullptr, StyleButton, 0, 378, 293, 98, 27},
-    {IDC_STATUS, StrStatusReady, "STATIC", nullptr, StyleLabel, 0, 18, 343, 505, 22},
-    {IDC_START, StrStart, "BUTTON", nullptr, StyleButton, 0, 18, 372, 185, 40},
-    {IDC_STOP, StrStop, "BUTTON", nullptr, StyleButton, 0, 215, 372, 135, 40},
-    {IDC_LANGUAGE, NoStringId, "BUTTON", "DE | EN", StyleButton, 0, 365, 388, 70, 24},
-    {IDC_ABOUT, StrAbout, "BUTTON", nullptr, StyleButton, 0, 443, 388, 80, 24},
+    {IDC_GROUP_ACTION, StrGroupAction, GroupBox, nullptr, 14, 32, 510, 100},
+    {IDC_ACT_SHUTDOWN, StrActShutDown, FirstRadio, nullptr, 30, 56, 125, 22},
+    {IDC_ACT_RESTART, StrActRestart, Radio, nullptr, 170, 56, 110, 22},
+    {IDC_ACT_LOGOFF, StrActLogOff, Radio, nullptr, 300, 56, 100, 22},
+    {IDC_ACT_STANDBY, StrActStandby, Radio, nullptr, 30, 88, 110, 22},
+    {IDC_ACT_HIBERNATE, StrActHibernate, Radio, nullptr, 170, 88, 120, 22},
+    {IDC_FORCE, StrForceClose, CheckBox, nullptr, 300, 88, 214, 22},
+    {IDC_GROUP_WHEN, StrGroupWhen, GroupBox, nullptr, 14, 142, 510, 190},
+    {IDC_TRIG_NOW, StrTrigNow, FirstRadio, nullptr, 30, 167, 100, 22},
+    {IDC_TRIG_AFTER, StrTrigAfter, Radio, nullptr, 30, 200, 72, 22},
+    {IDC_CD_HOURS, NoStringId, TimeField, "01", 112, 197, 42, 24},
+    {0, NoStringId, Label, ":", 159, 200, 10, 20},
+    {IDC_CD_MINUTES, NoStringId, TimeField, "00", 174, 197, 42, 24},
+    {0, NoStringId, Label, ":", 221, 200, 10, 20},
+    {IDC_CD_SECONDS, NoStringId, TimeField, "00", 236, 197, 42, 24},
+    {IDC_TRIG_AT, StrTrigAt, Radio, nullptr, 30, 234, 72, 22},
+    {IDC_AT_HOURS, NoStringId, TimeField, "07", 112, 231, 42, 24},
+    {0, NoStringId, Label, ":", 159, 234, 10, 20},
+    {IDC_AT_MINUTES, NoStringId, TimeField, "00", 174, 231, 42, 24},
+    {IDC_TRIG_PROCESS, StrTrigProcessExit, Radio, nullptr, 30, 268, 150, 22},
+    {IDC_PROCESS_LIST, NoStringId, DropList, nullptr, 42, 294, 325, 220},
+    {IDC_REFRESH, StrRefresh, PushButton, nullptr, 378, 293, 98, 27},
+    {IDC_STATUS, StrStatusReady, Label, nullptr, 18, 343, 505, 22},
+    {IDC_START, StrStart, PushButton, nullptr, 18, 372, 185, 40},
+    {IDC_STOP, StrStop, PushButton, nullptr, 215, 372, 135, 40},
+    {IDC_LANGUAGE, NoStringId, PushButton, "DE | EN", 365, 388, 70, 24},
+    {IDC_ABOUT, StrAbout, PushButton, nullptr, 443, 388, 80, 24},
 };
 
-static HWND CreateMainControl(HWND window, const ControlSpec& spec) {
+HWND CreateControl(HWND window, const ControlSpec& spec) {
+    const ControlKind& kind = ControlKinds[spec.kind];
     const char* text = spec.textId == NoStringId ? spec.literal : Text(static_cast<StringId>(spec.textId));
-    HWND control = CreateWindowExA(spec.extendedStyle, spec.className, text, spec.style, spec.x, spec.y,
+    HWND control = CreateWindowExA(kind.extendedStyle, kind.className, text, kind.style, spec.x, spec.y,
                                    spec.width, spec.height, window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), app.instance, nullptr);
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(app.guiFont), TRUE);
     return control;
+}
+
+void RelabelMainControls() {
+    // The status line follows the run state; RelabelWindows gives it its text.
+    for (const ControlSpec& spec : MainControls)
+        if (spec.textId != NoStringId && spec.id != IDC_STATUS)
+            SetDlgItemTextA(app.mainWindow, spec.id, Text(static_cast<StringId>(spec.textId)));
 }
 
 BOOL InitMainWindow(HWND window) {
@@ -77,7 +79,7 @@ BOOL InitMainWindow(HWND window) {
     app.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 
     for (const ControlSpec& spec : MainControls) {
-        HWND control = CreateMainControl(window, spec);
+        HWND control = CreateControl(window, spec);
         switch (spec.id) {
         case IDC_FORCE:
             CheckRadioButton(window, IDC_ACT_SHUTDOWN, IDC_ACT_HIBERNATE, IDC_ACT_SHUTDOWN);
@@ -182,7 +184,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnTriggerFired(static_cast<uint32_t>(wParam));
         return TRUE;
     case MsgWaitEnded:
-        OnWaitEnded(static_cast<uint32_t>(wParam), static_cast<DWORD>(lParam));
+        OnWaitEnded(static_cast<uint32_t>(wParam), static_cast<UINT_PTR>(lParam));
         return TRUE;
     case WM_CLOSE:
         CancelRun();
