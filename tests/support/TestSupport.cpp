@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 
 #include "app/App.h"
@@ -14,7 +16,11 @@ void ResetAppState() {
     InitAppState();
 }
 
-void DeleteSettingsKey() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\DormivexZEPH"); }
+void DeleteSettingsKey() { RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH); }
+
+void StoreSetting(const char* name, DWORD type, const void* data, DWORD size, const char* key) {
+    EXPECT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, name, type, data, size), ERROR_SUCCESS) << key << "\\" << name;
+}
 
 std::string BuildFolder() {
     char path[MAX_PATH] = {};
@@ -82,7 +88,17 @@ HWND FindProcessWindow(DWORD processId, const char* className, const char* capti
 
 ChildProgram::~ChildProgram() { kill(); }
 
+// The exit code of a program the watchdog ended, which no test expects.
+const UINT WatchdogExitCode = 0xDEAD;
+
+static VOID CALLBACK EndJob(PVOID job, BOOLEAN) { TerminateJobObject(job, WatchdogExitCode); }
+
 bool ChildProgram::start(const std::string& path, const char* environment, HANDLE output, DWORD timeoutMs) {
+    job_ = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job_ || !SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+        return false;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (output) {
@@ -92,12 +108,28 @@ bool ChildProgram::start(const std::string& path, const char* environment, HANDL
         startup.hStdError = output;
     }
     std::string commandLine = "\"" + path + "\"";
-    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, output ? TRUE : FALSE, 0,
+    // Suspended until it is in the job, so that not one instruction runs unguarded.
+    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, output ? TRUE : FALSE, CREATE_SUSPENDED,
                         const_cast<char*>(environment), nullptr, &startup, &info))
         return false;
+    if (!AssignProcessToJobObject(job_, info.hProcess)) {
+        kill();
+        return false;
+    }
+    endWithin(60000);
+    ResumeThread(info.hThread);
     WaitForInputIdle(info.hProcess, timeoutMs);
     mainWindow = FindProcessWindow(info.dwProcessId, "#32770", PRODUCT_TITLE, timeoutMs);
     return mainWindow != nullptr;
+}
+
+void ChildProgram::endWithin(DWORD milliseconds) {
+    if (watchdog_) DeleteTimerQueueTimer(nullptr, watchdog_, INVALID_HANDLE_VALUE);
+    watchdog_ = nullptr;
+    if (!CreateTimerQueueTimer(&watchdog_, nullptr, EndJob, job_, milliseconds, 0, WT_EXECUTEONLYONCE)) {
+        ADD_FAILURE() << "no watchdog: the program ends now";
+        TerminateJobObject(job_, WatchdogExitCode);
+    }
 }
 
 DWORD ChildProgram::waitForExit(DWORD timeoutMs) {
@@ -109,6 +141,10 @@ DWORD ChildProgram::waitForExit(DWORD timeoutMs) {
 }
 
 void ChildProgram::kill() {
+    if (watchdog_) DeleteTimerQueueTimer(nullptr, watchdog_, INVALID_HANDLE_VALUE);
+    watchdog_ = nullptr;
+    if (job_) CloseHandle(job_);  // ends the program if it still runs
+    job_ = nullptr;
     if (info.hProcess) {
         if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(info.hProcess, 99);
@@ -179,13 +215,13 @@ std::string EnvironmentWith(const std::vector<std::string>& assignments) {
 
 std::string ReadFileBytes(const std::string& path) {
     std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(GetFileSize(file, nullptr));
+    char buffer[65536];
     DWORD got = 0;
-    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
     CloseHandle(file);
-    bytes.resize(got);
     return bytes;
 }
 
@@ -196,6 +232,14 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+    std::string path = windowsPath;
+    if (path.size() >= 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') path = path.substr(2);
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
 }
 
 std::string ClassOf(HWND window) {
