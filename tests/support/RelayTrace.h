@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 
 // The calls the traces of the engine's end-to-end tests watch.
-#define EXIT_PROCESS_CALL "kernel32.ExitProcess"
+#define EXIT_PROCESS_CALL "KERNEL32.ExitProcess"  // as relay prints it
 #define ENGINE_RELAY_INCLUDE                                                                               \
     "user32.ExitWindowsEx;powrprof.SetSuspendState;advapi32.AdjustTokenPrivileges;user32.SetWindowTextA;" \
     EXIT_PROCESS_CALL
@@ -37,7 +37,7 @@ std::vector<TraceCall> WarningSentences(const std::vector<TraceCall>& setWindowT
 // The warning counted `seconds` down one sentence a second, from the first, whose
 // text starts with `first`, to the last, and `action` came with the last: never
 // before its time, and no later than a loaded machine's ticks can make it.
-void ExpectCountdownThenAction(const std::vector<TraceCall>& sentences, const std::string& first, unsigned seconds,
+void ExpectCountdownThenAction(std::vector<TraceCall> sentences, const std::string& first, unsigned seconds,
                                const TraceCall& action);
 
 // Dormivex.exe in this Wine session with WINEDEBUG=+timestamp,+relay and its output in a log
