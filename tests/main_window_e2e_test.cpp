@@ -91,9 +91,7 @@ void ExpectAboutBox(ChildProgram& program, const StringTable& strings) {
     EXPECT_EQ(MessageBoxText(box), strings.entries[StrAboutText]);
     EXPECT_EQ(GetWindow(box, GW_OWNER), program.mainWindow);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    DWORD start = GetTickCount();
-    while (IsWindow(box) && GetTickCount() - start < 5000) Sleep(20);
-    EXPECT_FALSE(IsWindow(box));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 5000));
 }
 
 class MainWindowEndToEnd : public testing::Test {
@@ -103,8 +101,7 @@ protected:
     // is its main window.
     void Start(const char* language, DWORD noSkin) {
         DeleteSettingsKey();
-        if (language) StoreSetting("Language", REG_SZ, language, 3);
-        if (language) StoreSetting("NoSkin", REG_DWORD, &noSkin, sizeof(noSkin));
+        if (language) StoreSetting("Language", REG_SZ, language, 3), StoreSetting("NoSkin", REG_DWORD, &noSkin, 4);
         ASSERT_TRUE(program.start());
         window = program.mainWindow;
     }

@@ -72,11 +72,10 @@ inline void RemotePress(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-// Waits until the main window's thread has handled everything posted to it before:
-// messages posted to one thread are handled in order, so a selection posted to one
-// of its fields shows once those before it are done. A due timer comes after posted
-// messages but before a second round, which this takes too. False when the thread
-// stopped answering (the program ended or hangs).
+// Waits until the main window's thread has handled all posted to it before: messages
+// posted to one thread are handled in order, so a selection posted to a field shows
+// once those before it are done. A due timer, which comes after posted messages, is
+// handled before a second round. False when the program ended or hangs.
 inline bool RemoteSettle(HWND main, DWORD timeoutMs = 10000) {
     HWND field = GetDlgItem(main, IDC_CD_SECONDS);
     for (int round = 0; round < 2; ++round) {

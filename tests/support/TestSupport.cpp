@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/App.h"
+#include "RemoteDrive.h"
 
 bool RunningUnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -52,38 +53,37 @@ void PumpFor(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }
 
+// A visible top-level window of the process; a null class, caption or owner matches any.
 struct WindowSearch {
     DWORD processId;
-    const char* className;
-    const char* caption;
+    const char *className, *caption;
+    HWND owner;
     HWND found;
 };
 
 static BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId) return TRUE;
-    char text[256] = {};
-    GetClassNameA(window, text, sizeof(text));
-    if (search->className && lstrcmpA(text, search->className) != 0) return TRUE;
-    if (search->caption) {
-        GetWindowTextA(window, text, sizeof(text));
-        if (lstrcmpA(text, search->caption) != 0) return TRUE;
-    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != search->processId || !IsWindowVisible(window)) return TRUE;
+    if (search->owner && GetWindow(window, GW_OWNER) != search->owner) return TRUE;
+    if (search->className && ClassOf(window) != search->className) return TRUE;
+    char caption[256] = {};
+    GetWindowTextA(window, caption, sizeof(caption));  // sends nothing to a busy program
+    if (search->caption && lstrcmpA(caption, search->caption) != 0) return TRUE;
     search->found = window;
     return FALSE;
 }
 
-HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        WindowSearch search = {processId, className, caption, nullptr};
+static HWND WaitForWindow(WindowSearch search, DWORD timeoutMs) {
+    for (DWORD start = GetTickCount();; Sleep(20)) {
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found && IsWindowVisible(search.found)) return search.found;
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(20);
+        if (search.found || GetTickCount() - start >= timeoutMs) return search.found;
     }
+}
+
+HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
+    return WaitForWindow({processId, className, caption, nullptr, nullptr}, timeoutMs);
 }
 
 ChildProgram::~ChildProgram() { kill(); }
@@ -157,40 +157,11 @@ void ChildProgram::kill() {
     mainWindow = nullptr;
 }
 
-std::string WindowText(HWND window) {
-    // WM_GETTEXT rather than GetWindowTextA, which does not ask controls of other processes.
-    char text[1024] = {};
-    SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-struct OwnedSearch {
-    DWORD processId;
-    HWND owner;
-    HWND found;
-};
-
-static BOOL CALLBACK MatchOwnedDialog(HWND window, LPARAM parameter) {
-    OwnedSearch* search = reinterpret_cast<OwnedSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != search->processId || GetWindow(window, GW_OWNER) != search->owner) return TRUE;
-    char className[64] = {};
-    GetClassNameA(window, className, sizeof(className));
-    if (lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
+// WM_GETTEXT rather than GetWindowTextA, which does not ask controls of other processes.
+std::string WindowText(HWND window) { return RemoteText(window); }
 
 HWND FindOwnedDialog(DWORD processId, HWND owner, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        OwnedSearch search = {processId, owner, nullptr};
-        EnumWindows(MatchOwnedDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(20);
-    }
+    return WaitForWindow({processId, "#32770", nullptr, owner, nullptr}, timeoutMs);
 }
 
 std::string MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }

@@ -21,16 +21,14 @@ bool RunningUnderWine();
 // runs its tests under Wine alone (DORMIVEX_TESTS_RUN_UNDER_WINE, from CMake), so
 // there a test that finds no Wine fails: a misdetection must not pass as a skip.
 #ifdef DORMIVEX_TESTS_RUN_UNDER_WINE
-#define SKIP_UNLESS_WINE(reason)                                                            \
-    do {                                                                                    \
-        if (!RunningUnderWine()) FAIL() << "this build's tests run under Wine alone: " << (reason); \
-    } while (0)
+#define WINE_NOT_FOUND_ FAIL() << "this build's tests run under Wine alone: "
 #else
-#define SKIP_UNLESS_WINE(reason)                           \
-    do {                                                   \
-        if (!RunningUnderWine()) GTEST_SKIP() << (reason); \
-    } while (0)
+#define WINE_NOT_FOUND_ GTEST_SKIP()
 #endif
+#define SKIP_UNLESS_WINE(reason)                               \
+    do {                                                       \
+        if (!RunningUnderWine()) WINE_NOT_FOUND_ << (reason); \
+    } while (0)
 
 // Puts every field of the process-wide record back to its initial value.
 void ResetAppState();
@@ -76,7 +74,8 @@ struct ChildProgram {
     // From now on, the program has at most this long to live (a minute after start).
     void endWithin(DWORD milliseconds);
     // Waits for the process to end; returns its exit code, or STILL_ACTIVE on time-out.
-    DWORD waitForExit(DWORD timeoutMs = 10000);
+    // Generous: Wine ends a process late on a busy machine.
+    DWORD waitForExit(DWORD timeoutMs = 30000);
     void kill();
 
 private:
