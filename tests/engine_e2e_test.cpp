@@ -36,6 +36,7 @@ void RunSideBySide(const std::vector<std::function<void()>>& scenarios) {
     for (std::thread& thread : threads) thread.join();
 }
 
+// Polls every 50 ms: the traces are read whole, by a dozen threads side by side.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (!done()) {
@@ -52,24 +53,32 @@ int IndexOf(const std::vector<std::string>& texts, const std::string& text, int 
     return -1;
 }
 
-// A message box of the process: a dialog with the product title and no START button.
-HWND MessageBoxOf(DWORD processId) {
-    for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", PRODUCT_TITLE); window;
-         window = FindWindowExA(nullptr, window, "#32770", PRODUCT_TITLE)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && !GetDlgItem(window, IDC_START) && IsWindowVisible(window)) return window;
-    }
-    return nullptr;
-}
-
-// Generous: with a dozen traced programs side by side, Wine ends a process late on a
-// busy machine; how fast the program closes is checked where it matters.
-const DWORD ExitTimeoutMs = 30000;
-
 void CloseAndExpectZero(TracedProgram& traced) {
     PostMessageA(traced.program.mainWindow, WM_CLOSE, 0, 0);
-    EXPECT_EQ(traced.program.waitForExit(ExitTimeoutMs), 0u);
+    EXPECT_EQ(traced.program.waitForExit(), 0u);
+}
+
+// The warning's sentences as the trace shows them, timed by the program's own clock.
+std::vector<TraceCall> Sentences(const TracedProgram& traced) {
+    return WarningSentences(traced.calls("user32.SetWindowTextA"));
+}
+
+// When the program first set the text, by its own clock; -1 when it never did.
+double TimeOfText(const TracedProgram& traced, const std::string& text) {
+    for (const TraceCall& call : traced.calls("user32.SetWindowTextA"))
+        if (TextArg(call) == text) return call.ms;
+    return -1;
+}
+
+// A program with action, force and a countdown (HH MM SS) armed: STOP is enabled.
+void ArmCountdown(TracedProgram& traced, const std::string& name, int action, bool force, const char* hours,
+                  const char* minutes, const char* seconds) {
+    ASSERT_TRUE(traced.start(name));
+    HWND main = traced.program.mainWindow;
+    RemoteChoose(main, action, force, 2);
+    RemoteCountdown(main, hours, minutes, seconds);
+    RemotePress(main, IDC_START);
+    ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
 }
 
 // Now with a suspend action: one SetSuspendState(hibernate, force, FALSE) about ten
@@ -81,18 +90,12 @@ void NowSuspends(int action, bool force) {
     ASSERT_TRUE(traced.start(name));
     HWND main = traced.program.mainWindow;
     RemoteChoose(main, action, force, 1);
-    DWORD start = GetTickCount();
     RemotePress(main, IDC_START);
-    HWND warning = FindProcessWindow(traced.program.info.dwProcessId, "#32770", WarningCaption, 3000);
-    ASSERT_NE(warning, nullptr);
-    EXPECT_EQ(RemoteText(GetDlgItem(warning, IDC_WARN_TEXT)).substr(0, 22),
-              std::string(action == 4 ? "Standby in 10 seconds." : "Hibernate in 10 second").substr(0, 22));
-    ASSERT_TRUE(WaitFor([&] { return !traced.calls("powrprof.SetSuspendState").empty(); }, 16000));
-    DWORD elapsed = GetTickCount() - start;
-    EXPECT_GE(elapsed, 9000u);
-    EXPECT_LE(elapsed, 13000u);
+    ASSERT_TRUE(WaitFor([&] { return !traced.calls("powrprof.SetSuspendState").empty(); }, 30000));
     std::vector<TraceCall> calls = traced.calls("powrprof.SetSuspendState");
     ASSERT_EQ(calls.size(), 1u);
+    ExpectCountdownThenAction(Sentences(traced), action == 4 ? "Standby in 10 seconds." : "Hibernate in 10 seconds.", 10,
+                              calls[0]);
     ASSERT_EQ(calls[0].args.size(), 3u);
     EXPECT_EQ(LowByte(calls[0].args[0]), action == 5 ? 1u : 0u);
     EXPECT_EQ(LowByte(calls[0].args[1]), force ? 1u : 0u);
@@ -123,7 +126,12 @@ void NowCancelled(const std::string& name, const std::function<void(HWND main, H
     EXPECT_FALSE(IsWindow(warning));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, IDC_START)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_STOP)));
-    Sleep(10000);  // past the moment the action would have come
+    // Past the moment the action would have come (the trace's clock is this session's
+    // tick count), and past every message that was due by then.
+    std::vector<TraceCall> sentences = Sentences(traced);
+    ASSERT_FALSE(sentences.empty());
+    while (GetTickCount() < sentences.front().ms + 11000) Sleep(100);
+    EXPECT_TRUE(RemoteSettle(main));
     EXPECT_FALSE(traced.anyPowerCall());
     EXPECT_EQ(RemoteStatus(main), "Cancelled.");
     CloseAndExpectZero(traced);
@@ -133,12 +141,8 @@ void NowCancelled(const std::string& name, const std::function<void(HWND main, H
 void StopWhileWaiting() {
     SCOPED_TRACE("stop while waiting");
     TracedProgram traced;
-    ASSERT_TRUE(traced.start("stop-waiting"));
+    ASSERT_NO_FATAL_FAILURE(ArmCountdown(traced, "stop-waiting", 1, true, "1", "0", "0"));
     HWND main = traced.program.mainWindow;
-    RemoteChoose(main, 1, true, 2);
-    RemoteCountdown(main, "1", "0", "0");
-    RemotePress(main, IDC_START);
-    ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
     EXPECT_EQ(RemoteStatus(main), "Waiting for the selected trigger ...");
     RemotePress(main, IDC_STOP);
     ASSERT_TRUE(WaitFor([&] { return RemoteStatus(main) == "Cancelled."; }, 3000));
@@ -152,20 +156,18 @@ void StopWhileWaiting() {
     CloseAndExpectZero(traced);
 }
 
-// Closing the main window while a countdown waits ends the program at once.
+// Closing the main window while a countdown waits ends the program at once: from
+// the close's "Stopping ..." to the program's ExitProcess, by its own clock.
 void CloseWhileWaiting() {
     SCOPED_TRACE("close while waiting");
     TracedProgram traced;
-    ASSERT_TRUE(traced.start("close-waiting"));
-    HWND main = traced.program.mainWindow;
-    RemoteChoose(main, 1, true, 2);
-    RemoteCountdown(main, "0", "1", "5");
-    RemotePress(main, IDC_START);
-    ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
-    DWORD start = GetTickCount();
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(traced.program.waitForExit(ExitTimeoutMs), 0u);
-    EXPECT_LE(GetTickCount() - start, 3000u);
+    ASSERT_NO_FATAL_FAILURE(ArmCountdown(traced, "close-waiting", 1, true, "0", "1", "5"));
+    CloseAndExpectZero(traced);
+    double stopping = TimeOfText(traced, "Stopping ...");
+    std::vector<TraceCall> exits = traced.calls(EXIT_PROCESS_CALL);
+    ASSERT_GE(stopping, 0);
+    ASSERT_EQ(exits.size(), 1u);
+    EXPECT_LE(exits[0].ms - stopping, 3000.0);
     EXPECT_FALSE(traced.anyPowerCall());
 }
 
@@ -178,14 +180,10 @@ void PastedTextIsRejected() {
     RemoteChoose(main, 4, false, 2);
     RemoteCountdown(main, "0", "0", "1a");
     RemotePress(main, IDC_START);
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            box = MessageBoxOf(traced.program.info.dwProcessId);
-            return box != nullptr;
-        },
-        3000));
-    EXPECT_EQ(RemoteText(GetDlgItem(box, 0xFFFF)),
+    HWND box = FindOwnedDialog(traced.program.info.dwProcessId, main, 3000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(box), PRODUCT_TITLE);
+    EXPECT_EQ(MessageBoxText(box),
               "Please enter a valid countdown (HH:MM:SS). Minutes and seconds must be 0 to 59.");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_STOP)));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -203,9 +201,7 @@ TEST_F(EngineEndToEnd, NowRunsEachSuspendActionAndEveryCancelStopsIt) {
         [] { NowSuspends(5, false); },
         [] { NowSuspends(5, true); },
         [] {
-            NowCancelled("button", [](HWND, HWND warning) {
-                SendMessageA(GetDlgItem(warning, IDC_WARN_CANCEL), BM_CLICK, 0, 0);
-            });
+            NowCancelled("button", [](HWND, HWND warning) { RemotePress(warning, IDC_WARN_CANCEL); });
         },
         [] {
             NowCancelled("close box", [](HWND, HWND warning) { PostMessageA(warning, WM_SYSCOMMAND, SC_CLOSE, 0); });
@@ -224,30 +220,26 @@ TEST_F(EngineEndToEnd, CountdownAndProcessExitRunTheActionAfterTheirMinuteOfWarn
         [] {
             SCOPED_TRACE("countdown 00:01:05");
             TracedProgram traced;
-            ASSERT_TRUE(traced.start("countdown"));
+            ASSERT_NO_FATAL_FAILURE(ArmCountdown(traced, "countdown", 4, false, "00", "01", "05"));
             HWND main = traced.program.mainWindow;
-            RemoteChoose(main, 4, false, 2);
-            RemoteCountdown(main, "00", "01", "05");
-            DWORD start = GetTickCount();
-            RemotePress(main, IDC_START);
-            ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
             DWORD pid = traced.program.info.dwProcessId;
             // Silent for five seconds, then the warning with the full minute.
             Sleep(3000);
             EXPECT_EQ(FindProcessWindow(pid, "#32770", WarningCaption, 0), nullptr);
             EXPECT_EQ(RemoteStatus(main), "Waiting for the selected trigger ...");
-            HWND warning = FindProcessWindow(pid, "#32770", WarningCaption, 8000);
-            ASSERT_NE(warning, nullptr);
-            EXPECT_GE(GetTickCount() - start, 4000u);
-            EXPECT_EQ(RemoteText(GetDlgItem(warning, IDC_WARN_TEXT)),
-                      "Standby in 60 seconds.\r\n\r\nUse CANCEL to stop the action.");
+            ASSERT_NE(FindProcessWindow(pid, "#32770", WarningCaption, 30000), nullptr);
             EXPECT_EQ(RemoteStatus(main), "Warning active - STOP can cancel the action.");
-            ASSERT_TRUE(WaitFor([&] { return traced.anyPowerCall(); }, 70000));
-            DWORD elapsed = GetTickCount() - start;
-            EXPECT_GE(elapsed, 63000u);
-            EXPECT_LE(elapsed, 69000u);
+            ASSERT_TRUE(WaitFor([&] { return traced.anyPowerCall(); }, 90000));
             std::vector<TraceCall> calls = traced.calls("powrprof.SetSuspendState");
             ASSERT_EQ(calls.size(), 1u);
+            ExpectCountdownThenAction(Sentences(traced), "Standby in 60 seconds.\\r\\n\\r\\nUse CANCEL to stop the action.", 60,
+                                      calls[0]);
+            // The silent part, from "Waiting ..." to the first sentence.
+            double waiting = TimeOfText(traced, "Waiting for the selected trigger ...");
+            ASSERT_GE(waiting, 0);
+            double silent = Sentences(traced).front().ms - waiting;
+            EXPECT_GE(silent, 4900.0);
+            EXPECT_LE(silent, 7500.0);
             EXPECT_EQ(LowByte(calls[0].args[0]), 0u);
             EXPECT_EQ(LowByte(calls[0].args[1]), 0u);
             CloseAndExpectZero(traced);
@@ -271,13 +263,11 @@ TEST_F(EngineEndToEnd, CountdownAndProcessExitRunTheActionAfterTheirMinuteOfWarn
             DWORD exited = GetTickCount();
             HWND warning = FindProcessWindow(pid, "#32770", WarningCaption, 3000);
             ASSERT_NE(warning, nullptr);
-            EXPECT_EQ(RemoteText(GetDlgItem(warning, IDC_WARN_TEXT)).substr(0, 25), "Hibernate in 60 seconds.\r");
-            ASSERT_TRUE(WaitFor([&] { return traced.anyPowerCall(); }, 70000));
-            DWORD elapsed = GetTickCount() - exited;
-            EXPECT_GE(elapsed, 58000u);
-            EXPECT_LE(elapsed, 64000u);
+            ASSERT_TRUE(WaitFor([&] { return traced.anyPowerCall(); }, 90000));
             std::vector<TraceCall> calls = traced.calls("powrprof.SetSuspendState");
             ASSERT_EQ(calls.size(), 1u);
+            ExpectCountdownThenAction(Sentences(traced), "Hibernate in 60 seconds.\\r", 60, calls[0]);
+            EXPECT_LE(Sentences(traced).front().ms - exited, 3000.0) << "the warning follows the exit at once";
             EXPECT_EQ(LowByte(calls[0].args[0]), 1u);
             EXPECT_EQ(LowByte(calls[0].args[1]), 1u);
             EXPECT_EQ(LowByte(calls[0].args[2]), 0u);

@@ -25,14 +25,6 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
     return lookupPatch->originalAs<FARPROC(WINAPI*)(HMODULE, LPCSTR)>()(module, name);
 }
 
-void StoreLanguage(const char* value, DWORD size) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\DormivexZEPH", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                    nullptr);
-    RegSetValueExA(key, "Language", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size);
-    RegCloseKey(key);
-}
-
 class LanguageSelection : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -52,7 +44,7 @@ protected:
         ResetAppState();
         DeleteSettingsKey();
         fakeUiLanguage = uiLanguage;
-        if (stored) StoreLanguage(stored, static_cast<DWORD>(strlen(stored) + 1));
+        if (stored) StoreSetting("Language", REG_SZ, stored, static_cast<DWORD>(strlen(stored) + 1));
         InitLanguage();
         EXPECT_EQ(app.languageReady, 1);
         return app.language;
@@ -90,7 +82,7 @@ TEST_F(LanguageSelection, MissingInterfaceFunctionMeansEnglishUnlessStored) {
 
 TEST_F(LanguageSelection, SecondInitChangesNothing) {
     EXPECT_EQ(LanguageFor(0x0409, nullptr), 0);
-    StoreLanguage("de", 3);
+    StoreSetting("Language", REG_SZ, "de", 3);
     fakeUiLanguage = 0x0407;
     InitLanguage();
     EXPECT_EQ(app.language, 0);

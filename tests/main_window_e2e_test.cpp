@@ -1,4 +1,5 @@
 // The real program's main window, driven from outside as a user would.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,12 +14,6 @@
 #include "support/Version.h"
 
 namespace {
-
-void StoreSettings(const char* language, DWORD noSkin) {
-    DeleteSettingsKey();
-    RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "Language", REG_SZ, language, 3);
-    RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "NoSkin", REG_DWORD, &noSkin, sizeof(noSkin));
-}
 
 std::string ItemText(HWND window, int id) { return WindowText(GetDlgItem(window, id)); }
 
@@ -44,26 +39,34 @@ SIZE WindowSize(HWND window) {
 
 // Presses the about button and reads the box the program opens, then closes it.
 void ExpectAboutBox(ChildProgram& program, const StringTable& strings) {
-    PostMessageA(GetDlgItem(program.mainWindow, IDC_ABOUT), BM_CLICK, 0, 0);
+    RemotePress(program.mainWindow, IDC_ABOUT);
     HWND box = FindProcessWindow(program.info.dwProcessId, "#32770", strings.entries[StrAboutTitle], 5000);
     ASSERT_TRUE(box);
     // The box's text, as a user reads it: CR LF pairs come back as they were given.
-    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), strings.entries[StrAboutText]);
+    EXPECT_EQ(MessageBoxText(box), strings.entries[StrAboutText]);
     EXPECT_EQ(GetWindow(box, GW_OWNER), program.mainWindow);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    DWORD start = GetTickCount();
-    while (IsWindow(box) && GetTickCount() - start < 5000) Sleep(20);
-    EXPECT_FALSE(IsWindow(box));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 5000));
 }
 
 class MainWindowEndToEnd : public testing::Test {
 protected:
     void TearDown() override { DeleteSettingsKey(); }
-    // Stores the settings and starts the program; `window` is its main window.
+    // Stores the settings (none without a language) and starts the program; `window`
+    // is its main window.
     void Start(const char* language, DWORD noSkin) {
-        StoreSettings(language, noSkin);
+        DeleteSettingsKey();
+        if (language) {
+            StoreSetting("Language", REG_SZ, language, 3);
+            StoreSetting("NoSkin", REG_DWORD, &noSkin, sizeof(noSkin));
+        }
         ASSERT_TRUE(program.start());
         window = program.mainWindow;
+    }
+    // Closing the window ends the program with exit code 0.
+    void CloseAndExpectZero() {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(program.waitForExit(), 0u);
     }
     ChildProgram program;
     HWND window = nullptr;
@@ -90,10 +93,13 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
     // Escape is no way to close the window.
     PostMessageA(GetDlgItem(window, IDC_ACT_SHUTDOWN), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     PostMessageA(GetDlgItem(window, IDC_ACT_SHUTDOWN), WM_KEYUP, VK_ESCAPE, 0xC0010001);
-    EXPECT_EQ(program.waitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_TRUE(RemoteSettle(window));
+    EXPECT_EQ(program.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(IsWindowVisible(window));
 
     // Standby (4), not forced, on a countdown (2) of 30 s: the warning opens at once.
+    // The program is ended long before the Standby could come, should the test stall.
+    program.endWithin(20000);
     RemoteChoose(window, 4, false, 2);
     RemoteCountdown(window, "0", "0", "30");
     RemotePress(window, IDC_START);
@@ -102,11 +108,9 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
     client = ClientSize(warning);
     EXPECT_EQ(client.cx, WarningClient.cx);
     EXPECT_EQ(client.cy, WarningClient.cy);
-    SendMessageA(GetDlgItem(warning, IDC_WARN_CANCEL), BM_CLICK, 0, 0);
+    RemotePress(warning, IDC_WARN_CANCEL);
     EXPECT_TRUE(WaitForStopEnabled(window, false, 5000));
-
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.waitForExit(), 0u);
+    CloseAndExpectZero();
 }
 
 TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
@@ -131,36 +135,33 @@ TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
         PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, at);
         PostMessageA(window, WM_RBUTTONUP, 0, at);
     }
-    EXPECT_EQ(program.waitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_TRUE(RemoteSettle(window));
+    EXPECT_EQ(program.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
     RECT after = {};
     GetWindowRect(window, &after);
     EXPECT_TRUE(EqualRect(&before, &after));
     EXPECT_FALSE(IsIconic(window));
-
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.waitForExit(), 0u);
+    CloseAndExpectZero();
 }
 
 TEST_F(MainWindowEndToEnd, LanguageButtonSwitchesStoresAndTheAboutBoxFollows) {
     ASSERT_NO_FATAL_FAILURE(Start("en", 0));
-    HWND language = GetDlgItem(window, IDC_LANGUAGE);
-
     ExpectAboutBox(program, EnglishStrings);
-    SendMessageA(language, BM_CLICK, 0, 0);
-    EXPECT_EQ(StoredLanguage(), "de");
-    EXPECT_EQ(ItemText(window, IDC_GROUP_WHEN), "Wann?");
-    EXPECT_EQ(ItemText(window, IDC_STATUS), "Bereit.");
-    EXPECT_EQ(ItemText(window, IDC_ABOUT), GermanStrings.entries[StrAbout]);
-    ExpectAboutBox(program, GermanStrings);
-
-    SendMessageA(language, BM_CLICK, 0, 0);
-    EXPECT_EQ(StoredLanguage(), "en");
-    EXPECT_EQ(ItemText(window, IDC_GROUP_WHEN), "When?");
-    EXPECT_EQ(ItemText(window, IDC_STATUS), "Ready.");
-    ExpectAboutBox(program, EnglishStrings);
-
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.waitForExit(), 0u);
+    struct Switch {
+        const char *stored, *when, *ready;
+        const StringTable& strings;
+    };
+    for (const Switch& to : {Switch{"de", "Wann?", "Bereit.", GermanStrings}, Switch{"en", "When?", "Ready.", EnglishStrings}}) {
+        SCOPED_TRACE(to.stored);
+        RemotePress(window, IDC_LANGUAGE);
+        ASSERT_TRUE(RemoteSettle(window));
+        EXPECT_EQ(StoredLanguage(), to.stored);
+        EXPECT_EQ(ItemText(window, IDC_GROUP_WHEN), to.when);
+        EXPECT_EQ(ItemText(window, IDC_STATUS), to.ready);
+        EXPECT_EQ(ItemText(window, IDC_ABOUT), to.strings.entries[StrAbout]);
+        ExpectAboutBox(program, to.strings);
+    }
+    CloseAndExpectZero();
 }
 
 // The program's list, read from outside: as UTF-16, which is what Wine hands back.
@@ -168,6 +169,14 @@ struct ListedProcess {
     std::string text;
     DWORD id;
 };
+std::ostream& operator<<(std::ostream& out, const ListedProcess& entry) { return out << entry.text << " #" << entry.id; }
+
+// The entry the list must show for a process: its file name and id.
+testing::Matcher<ListedProcess> EntryOf(const std::string& name, DWORD id) {
+    using testing::Field;
+    return testing::AllOf(Field(&ListedProcess::id, id),
+                          Field(&ListedProcess::text, name + "   [PID " + std::to_string(id) + "]"));
+}
 
 std::vector<ListedProcess> ReadProcessList(HWND window) {
     HWND list = GetDlgItem(window, IDC_PROCESS_LIST);
@@ -190,32 +199,25 @@ TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExclud
     ASSERT_TRUE(hidden.info.hProcess);
     Sleep(300);
 
-    ASSERT_NO_FATAL_FAILURE(Start("en", 0));
+    // Without any stored setting, too, the program opens its titled window and
+    // ends with exit code 0 when closed.
+    ASSERT_NO_FATAL_FAILURE(Start(nullptr, 0));
+    EXPECT_EQ(WindowText(window), PRODUCT_TITLE);
+    using testing::Field;
     std::vector<ListedProcess> entries = ReadProcessList(window);
-    bool found = false;
-    for (const ListedProcess& entry : entries) {
-        if (entry.id == listed.info.dwProcessId) {
-            found = true;
-            EXPECT_EQ(entry.text, "e2e_child.exe   [PID " + std::to_string(entry.id) + "]");
-        }
-        EXPECT_NE(entry.id, hidden.info.dwProcessId) << entry.text;
-        EXPECT_NE(entry.id, program.info.dwProcessId) << entry.text;
-    }
-    EXPECT_TRUE(found);
+    EXPECT_THAT(entries, testing::Contains(EntryOf("e2e_child.exe", listed.info.dwProcessId)));
+    EXPECT_THAT(entries, testing::Each(Field(&ListedProcess::id, testing::AllOf(testing::Ne(hidden.info.dwProcessId),
+                                                                                 testing::Ne(program.info.dwProcessId)))));
     EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_PROCESS_LIST), CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(SendMessageA(GetDlgItem(window, IDC_TRIG_PROCESS), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
     // A process started later appears after Refresh.
     Sleeper later(60000, "e2e_later.exe");
     Sleep(300);
-    SendMessageA(GetDlgItem(window, IDC_REFRESH), BM_CLICK, 0, 0);
-    found = false;
-    for (const ListedProcess& entry : ReadProcessList(window))
-        if (entry.id == later.info.dwProcessId) found = entry.text == "e2e_later.exe   [PID " + std::to_string(entry.id) + "]";
-    EXPECT_TRUE(found);
-
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.waitForExit(), 0u);
+    RemotePress(window, IDC_REFRESH);
+    ASSERT_TRUE(RemoteSettle(window));
+    EXPECT_THAT(ReadProcessList(window), testing::Contains(EntryOf("e2e_later.exe", later.info.dwProcessId)));
+    CloseAndExpectZero();
 }
 
 }  // namespace

@@ -4,9 +4,10 @@
 // process of it), so each case runs in a Wine session of its own, started from a
 // Unix shell with a prefix linked from a template; this test only starts the shells
 // and reads their relay traces once the sessions have ended.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@
 #include "support/TestSupport.h"
 
 namespace {
+
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 const char SessionScript[] = R"SH(#!/bin/sh
 # session.sh BUILD NAME ACTION FORCE: Dormivex.exe with Now in a Wine session of its own.
@@ -33,7 +37,7 @@ rm -f "$out.log" "$out.driver" "$out.done"
     "$wine" wineboot -i >/dev/null 2>&1
     "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
-      /d 'user32.ExitWindowsEx;powrprof.SetSuspendState;advapi32.AdjustTokenPrivileges' /f >/dev/null 2>&1
+      /d 'user32.ExitWindowsEx;powrprof.SetSuspendState;advapi32.AdjustTokenPrivileges;user32.SetWindowTextA' /f >/dev/null 2>&1
     wineserver -w
     touch "$template/.dormivex-ready"
   fi
@@ -60,63 +64,25 @@ wineserver -k 2>/dev/null
 echo done >"$out.done"
 )SH";
 
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == text.size();
-}
-
 struct Case {
     const char* name;
     int action;
     int force;
-    const char* expectedCall;  // as the relay trace prints it
+    const char* flags;  // ExitWindowsEx's first argument, as the relay trace prints it
     bool privilege;
 };
-
-// "123.456:0024:Call user32.ExitWindowsEx(..." -> every call line with its time in ms.
-struct TimedCall {
-    double ms;
-    std::string line;
-    size_t offset;  // where the line starts in the trace
-};
-
-// The thread id of a relay line ("123.456:002c:Call ..." -> "002c").
-std::string ThreadOf(const std::string& line) {
-    size_t first = line.find(':');
-    size_t second = line.find(':', first + 1);
-    return first == std::string::npos || second == std::string::npos ? "" : line.substr(first + 1, second - first - 1);
-}
-
-std::vector<TimedCall> CallLines(const std::string& trace, const std::string& function) {
-    std::vector<TimedCall> found;
-    std::string marker = "Call " + function + "(";
-    size_t start = 0;
-    while (start < trace.size()) {
-        size_t end = trace.find('\n', start);
-        if (end == std::string::npos) end = trace.size();
-        std::string line = trace.substr(start, end - start);
-        if (line.find(marker) != std::string::npos) found.push_back({std::atof(line.c_str()) * 1000.0, line, start});
-        start = end + 1;
-    }
-    return found;
-}
+// The warning's words for the actions 1..3.
+const char* const Nouns[] = {"Shut down", "Restart", "Log off"};
 
 TEST(SessionEndingActions, NowEndsInExactlyOneExitWindowsExCallAboutTenSecondsAfterStart) {
     SKIP_UNLESS_WINE("runs the real program to ExitWindowsEx in Wine sessions started from /bin/sh");
     const std::vector<Case> cases = {
-        {"shutdown", 1, 0, "Call user32.ExitWindowsEx(00000008,00000000)", true},
-        {"shutdown-force", 1, 1, "Call user32.ExitWindowsEx(0000000c,00000000)", true},
-        {"restart", 2, 0, "Call user32.ExitWindowsEx(00000002,00000000)", true},
-        {"restart-force", 2, 1, "Call user32.ExitWindowsEx(00000006,00000000)", true},
-        {"logoff", 3, 0, "Call user32.ExitWindowsEx(00000000,00000000)", false},
-        {"logoff-force", 3, 1, "Call user32.ExitWindowsEx(00000004,00000000)", false},
+        {"shutdown", 1, 0, "00000008", true}, {"shutdown-force", 1, 1, "0000000c", true},
+        {"restart", 2, 0, "00000002", true},  {"restart-force", 2, 1, "00000006", true},
+        {"logoff", 3, 0, "00000000", false},  {"logoff-force", 3, 1, "00000004", false},
     };
     const std::string build = BuildFolder();
-    ASSERT_TRUE(WriteWholeFile(build + "session.sh", SessionScript));
+    ASSERT_TRUE(WriteFileBytes(build + "session.sh", SessionScript));
     std::string unixBuild = UnixPath(build);
     if (!unixBuild.empty() && unixBuild.back() == '/') unixBuild.pop_back();
     for (const Case& c : cases) {
@@ -144,27 +110,29 @@ TEST(SessionEndingActions, NowEndsInExactlyOneExitWindowsExCallAboutTenSecondsAf
         SCOPED_TRACE(c.name);
         std::string prefix = build + "session-" + c.name;
         EXPECT_NE(GetFileAttributesA((prefix + ".done").c_str()), INVALID_FILE_ATTRIBUTES) << "session never ended";
-        std::string driver = ReadWholeFile(prefix + ".driver");
-        ASSERT_EQ(driver.rfind("armed ", 0), 0u) << driver;
-        double armedMs = std::atof(driver.c_str() + 6);
-        std::string trace = ReadWholeFile(prefix + ".log");
+        std::string driver = ReadFileBytes(prefix + ".driver");
+        ASSERT_THAT(driver, StartsWith("armed ")) << "the driver's START was taken";
+        std::string trace = ReadFileBytes(prefix + ".log");
 
-        std::vector<TimedCall> exits = CallLines(trace, "user32.ExitWindowsEx");
+        std::vector<TraceCall> exits = TraceCalls(trace, "user32.ExitWindowsEx");
         ASSERT_EQ(exits.size(), 1u);
-        EXPECT_NE(exits[0].line.find(c.expectedCall), std::string::npos) << exits[0].line;
-        double afterStart = exits[0].ms - armedMs;
-        EXPECT_GE(afterStart, 9000.0);
-        EXPECT_LE(afterStart, 13000.0);
+        EXPECT_THAT(exits[0].args, ElementsAre(c.flags, "00000000"));
 
         // The session's own processes inherit the trace; count only the program's thread.
-        std::vector<TimedCall> adjusts;
-        for (const TimedCall& call : CallLines(trace, "advapi32.AdjustTokenPrivileges"))
-            if (ThreadOf(call.line) == ThreadOf(exits[0].line)) adjusts.push_back(call);
+        auto ofTheProgram = [&](std::vector<TraceCall> calls) {
+            calls.erase(std::remove_if(calls.begin(), calls.end(),
+                                       [&](const TraceCall& call) { return call.thread != exits[0].thread; }),
+                        calls.end());
+            return calls;
+        };
+        ExpectCountdownThenAction(WarningSentences(ofTheProgram(TraceCalls(trace, "user32.SetWindowTextA"))),
+                                  std::string(Nouns[c.action - 1]) + " in 10 seconds.", 10, exits[0]);
+        std::vector<TraceCall> adjusts = ofTheProgram(TraceCalls(trace, "advapi32.AdjustTokenPrivileges"));
         EXPECT_EQ(adjusts.size(), c.privilege ? 1u : 0u);
         if (c.privilege && !adjusts.empty()) {
             EXPECT_LT(adjusts[0].offset, exits[0].offset) << "the privilege step comes first";
         }
-        EXPECT_TRUE(CallLines(trace, "powrprof.SetSuspendState").empty());
+        EXPECT_TRUE(TraceCalls(trace, "powrprof.SetSuspendState").empty());
     }
 }
 

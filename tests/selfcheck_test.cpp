@@ -1,5 +1,6 @@
 // The start-up check of the program's own file: the checksum routine against the
 // linker's header checksum, and the one notice a damaged copy earns.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,10 +10,13 @@
 #include "i18n/Strings.h"
 #include "support/IatPatch.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/RemoteDrive.h"
 #include "support/TestSupport.h"
 #include "ui/main/MainWindow.h"
 
 namespace {
+
+using ::testing::HasSubstr;
 
 std::string CopyFolder() {
     std::string folder = BuildFolder() + "selfcheck\\";
@@ -95,17 +99,17 @@ TEST_F(FileChecksum, RejectsWhatIsNoImageButNotWhatItCannotRead) {
     EXPECT_EQ(CheckCopy("MZ"), FileCheck::NotAnImage);
     EXPECT_EQ(CheckCopy(std::string(8192, 'x')), FileCheck::NotAnImage);
     EXPECT_EQ(CheckCopy(""), FileCheck::NotAnImage);
-    std::string image = this->image;
-    image[0x3C] = '\xF0';  // PE header offset far outside the first block
-    image[0x3D] = '\xFF';
-    EXPECT_EQ(CheckCopy(image), FileCheck::NotAnImage);
-    image = this->image;
-    image[0x3C] = static_cast<char>(image[0x3C] + 1);  // misaligned, and no "PE\0\0" there
-    EXPECT_EQ(CheckCopy(image), FileCheck::NotAnImage);
+    std::string bad = image;
+    bad[0x3C] = '\xF0';  // PE header offset far outside the first block
+    bad[0x3D] = '\xFF';
+    EXPECT_EQ(CheckCopy(bad), FileCheck::NotAnImage);
+    bad = image;
+    bad[0x3C] = static_cast<char>(bad[0x3C] + 1);  // misaligned, and no "PE\0\0" there
+    EXPECT_EQ(CheckCopy(bad), FileCheck::NotAnImage);
 
     EXPECT_EQ(ComputeFileChecksum((CopyFolder() + "missing.exe").c_str(), &header, &computed),
               FileCheck::Unreadable);
-    ASSERT_TRUE(WriteFileBytes(path, this->image));
+    ASSERT_TRUE(WriteFileBytes(path, image));
     HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     EXPECT_EQ(ComputeFileChecksum(path.c_str(), &header, &computed), FileCheck::Unreadable) << "locked";
@@ -168,13 +172,21 @@ TEST(SelfCheckNotice, ShownOnceOwnedByTheMainWindowInTheCurrentLanguage) {
     EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
     EXPECT_EQ(boxes.calls()[0].caption, PRODUCT_TITLE);
     EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_ICONWARNING));
-    EXPECT_NE(boxes.calls()[0].text.find("Programmdatei"), std::string::npos);
+    EXPECT_THAT(boxes.calls()[0].text, HasSubstr("Programmdatei"));
     EXPECT_FALSE(KillTimer(app.mainWindow, TIMER_SELFCHECK)) << "the notice's timer is gone";
     DestroyWindow(app.mainWindow);
 }
 
+// The notice the program shows, or null: its timer is due 200 ms after the window
+// opens, and a timer that is due is handled before the second round of RemoteSettle.
+HWND NoticeAfterItsTime(const ChildProgram& program) {
+    Sleep(300);
+    EXPECT_TRUE(RemoteSettle(program.mainWindow));
+    return FindOwnedDialog(program.info.dwProcessId, program.mainWindow, 1000);
+}
+
 // Starts a copy of the program and returns the text of the notice it shows, or ""
-// when none appears within two seconds; the program must run on and close normally.
+// when none comes; the program must run on and close normally.
 std::string NoticeOfCopy(const std::string& image, const char* name) {
     std::string path = CopyFolder() + name;
     EXPECT_TRUE(WriteFileBytes(path, image));
@@ -182,13 +194,12 @@ std::string NoticeOfCopy(const std::string& image, const char* name) {
     EXPECT_TRUE(program.start(path));
     if (!program.mainWindow) return "no window";
     std::string text;
-    HWND notice = FindOwnedDialog(program.info.dwProcessId, program.mainWindow, 2000);
+    HWND notice = NoticeAfterItsTime(program);
     if (notice) {
         text = MessageBoxText(notice);
         EXPECT_EQ(WindowText(notice), PRODUCT_TITLE);
-        SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
-        EXPECT_EQ(FindOwnedDialog(program.info.dwProcessId, program.mainWindow, 1000), nullptr)
-            << "the notice comes once";
+        RemotePress(notice, IDOK);
+        EXPECT_EQ(NoticeAfterItsTime(program), nullptr) << "the notice comes once";
     }
     PostMessageA(program.mainWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.waitForExit(), 0u);
@@ -205,11 +216,11 @@ TEST(SelfCheckEndToEnd, DamagedCopyGetsOneNoticeAndStillRuns) {
     size_t at = altered.find(stub);
     ASSERT_NE(at, std::string::npos);
     altered[at] = 't';
-    EXPECT_NE(NoticeOfCopy(altered, "altered.exe").find("checksum"), std::string::npos);
+    EXPECT_THAT(NoticeOfCopy(altered, "altered.exe"), HasSubstr("checksum"));
 
     std::string zeroed = image;
     memset(&zeroed[ChecksumOffset(image)], 0, 4);
-    EXPECT_NE(NoticeOfCopy(zeroed, "zeroed.exe").find("checksum"), std::string::npos);
+    EXPECT_THAT(NoticeOfCopy(zeroed, "zeroed.exe"), HasSubstr("checksum"));
 }
 
 }  // namespace

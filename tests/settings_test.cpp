@@ -13,19 +13,6 @@ namespace {
 
 const char* const KeyPath = "Software\\DormivexZEPH";
 
-HKEY OpenKey(REGSAM access = KEY_ALL_ACCESS) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath, 0, nullptr, 0, access, nullptr, &key, nullptr);
-    return key;
-}
-
-void SetValue(const char* name, DWORD type, const void* data, DWORD size) {
-    HKEY key = OpenKey();
-    ASSERT_NE(key, nullptr);
-    ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
 struct StoredValue {
     bool exists = false;
     DWORD type = 0;
@@ -82,7 +69,7 @@ TEST_F(SettingsStore, FirstStartCreatesOnlyNoSkinZero) {
 
 TEST_F(SettingsStore, NoSkinOneSelectsPlainFrameAndStays) {
     DWORD one = 1;
-    SetValue("NoSkin", REG_DWORD, &one, 4);
+    StoreSetting("NoSkin", REG_DWORD, &one, 4);
     app.noSkin = 7;
     LoadNoSkinSetting();
     EXPECT_EQ(app.noSkin, 1);
@@ -91,7 +78,7 @@ TEST_F(SettingsStore, NoSkinOneSelectsPlainFrameAndStays) {
 
 TEST_F(SettingsStore, NoSkinZeroIsKept) {
     DWORD zero = 0;
-    SetValue("NoSkin", REG_DWORD, &zero, 4);
+    StoreSetting("NoSkin", REG_DWORD, &zero, 4);
     LoadNoSkinSetting();
     ExpectRepairedToZero();
 }
@@ -117,7 +104,7 @@ TEST_F(SettingsStore, MalformedNoSkinValuesAreRepairedToDwordZero) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         DeleteSettingsKey();
-        SetValue("NoSkin", c.type, c.data, c.size);
+        StoreSetting("NoSkin", c.type, c.data, c.size);
         app.noSkin = 1;
         LoadNoSkinSetting();
         ExpectRepairedToZero();
@@ -147,7 +134,7 @@ TEST_F(SettingsStore, LanguageIsJudgedByItsFirstByteOnly) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         DeleteSettingsKey();
-        SetValue("Language", c.type, c.data, c.size);
+        StoreSetting("Language", c.type, c.data, c.size);
         EXPECT_EQ(ReadLanguageSetting(), c.expected);
     }
 }
@@ -179,8 +166,8 @@ LONG WINAPI RefuseKeyForWriting(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, const
 
 TEST_F(SettingsStore, ReadOnlyKeyKeepsSkinnedFrameButStillReadsLanguage) {
     DWORD one = 1;
-    SetValue("NoSkin", REG_DWORD, &one, 4);
-    SetValue("Language", REG_SZ, "de", 3);
+    StoreSetting("NoSkin", REG_DWORD, &one, 4);
+    StoreSetting("Language", REG_SZ, "de", 3);
     {
         IatPatch readOnly("advapi32.dll", "RegCreateKeyExA", AsPatch(&RefuseKeyForWriting));
         LoadNoSkinSetting();

@@ -143,14 +143,6 @@ protected:
         return code;
     }
 
-    void StoreSetting(const char* name, DWORD type, const void* data, DWORD size) {
-        HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\DormivexZEPH", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr);
-        RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-        RegCloseKey(key);
-    }
-
     bool windowWasVisible_ = false;
     std::unique_ptr<IatPatch> exitPatch_, eventPatch_, dialogPatch_, loadPatch_, procPatch_;
 };

@@ -4,25 +4,6 @@
 
 #include "TestSupport.h"
 
-std::string HostPath(const std::string& windowsPath) {
-    std::string path = windowsPath;
-    if (path.size() >= 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') path = path.substr(2);
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
-
-static std::string ReadWholeFile(const std::string& path) {
-    std::string content;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return content;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0) content.append(buffer, got);
-    std::fclose(file);
-    return content;
-}
-
 bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
     static int counter = 0;
     std::string marker = BuildFolder() + "host-command-" + std::to_string(GetCurrentProcessId()) + "-" +
@@ -32,7 +13,7 @@ bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
     // a marker file when it is done instead.
     // The marker holds the command's exit status: an xdotool that could not act
     // must fail the test here rather than leave it waiting for an effect.
-    std::string commandLine = "/bin/sh -c \"" + command + "; echo done $? > '" + HostPath(marker) + "'\"";
+    std::string commandLine = "/bin/sh -c \"" + command + "; echo done $? > '" + UnixPath(marker) + "'\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
@@ -43,7 +24,7 @@ bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
     CloseHandle(info.hProcess);
     DWORD start = GetTickCount();
     std::string result;
-    while ((result = ReadWholeFile(marker)).find('\n') == std::string::npos) {
+    while ((result = ReadFileBytes(marker)).find('\n') == std::string::npos) {
         if (GetTickCount() - start > timeoutMs) return false;
         Sleep(20);
     }
@@ -57,9 +38,9 @@ std::vector<COLORREF> ScreenPixels(int x, int y, int width, int height) {
     DeleteFileA(shot.c_str());
     char geometry[64];
     std::snprintf(geometry, sizeof(geometry), "%dx%d+%d+%d", width, height, x, y);
-    if (!RunHostCommand("import -window root -crop " + std::string(geometry) + " -depth 8 rgb:" + HostPath(shot)))
+    if (!RunHostCommand("import -window root -crop " + std::string(geometry) + " -depth 8 rgb:" + UnixPath(shot)))
         return pixels;
-    std::string raw = ReadWholeFile(shot);
+    std::string raw = ReadFileBytes(shot);
     DeleteFileA(shot.c_str());
     if (raw.size() != static_cast<size_t>(width) * height * 3) return pixels;
     for (size_t i = 0; i < raw.size(); i += 3)

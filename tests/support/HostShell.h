@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-// The host path of a file given by its Windows path on drive Z:.
-std::string HostPath(const std::string& windowsPath);
-
 // Runs `command` with /bin/sh -c and waits until it has finished. The command must
 // not contain double quotes. Returns false on time-out, when it cannot be started
 // or when it exits with a status other than 0.

@@ -1,5 +1,9 @@
 #include "RelayTrace.h"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -7,13 +11,7 @@
 #include "RemoteDrive.h"
 
 void SetRelayInclude(const char* functions) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Debug", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(functions),
-                   static_cast<DWORD>(lstrlenA(functions) + 1));
-    RegCloseKey(key);
+    StoreSetting("RelayInclude", REG_SZ, functions, static_cast<DWORD>(lstrlenA(functions) + 1), "Software\\Wine\\Debug");
 }
 
 void ClearRelayInclude() {
@@ -28,14 +26,6 @@ void ClearRelayInclude() {
 // therefore started from a Unix shell in the same prefix, with its output in the
 // log; that shell's process cannot be waited on, so the program is found by its
 // window, one start at a time.
-std::string UnixPath(const std::string& windowsPath) {
-    std::string path = windowsPath;
-    if (path.size() >= 2 && path[1] == ':') path = path.substr(2);
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
-
 static std::mutex startLock;
 // The programs of live TracedPrograms. Wine gives the id of an ended process to the
 // next one soon, so a claim ends with its program: a stale one would hide a new
@@ -62,7 +52,7 @@ static DWORD UnclaimedDormivex() {
 bool TracedProgram::start(const std::string& name) {
     logPath = BuildFolder() + "trace-" + name + ".log";
     DeleteFileA(logPath.c_str());
-    std::string command = "/bin/sh -c \"exec env WINEDEBUG=+relay /usr/lib/wine/wine64 '" +
+    std::string command = "/bin/sh -c \"exec env WINEDEBUG=+timestamp,+relay /usr/lib/wine/wine64 '" +
                           UnixPath(DormivexPath()) + "' >'" + UnixPath(logPath) + "' 2>&1\"";
     std::lock_guard<std::mutex> guard(startLock);
     STARTUPINFOA startup = {};
@@ -87,19 +77,7 @@ bool TracedProgram::start(const std::string& name) {
     return program.info.hProcess && program.mainWindow;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
-    std::string text;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
-    CloseHandle(file);
-    return text;
-}
-
-std::string TracedProgram::trace() const { return ReadWholeFile(logPath); }
+std::string TracedProgram::trace() const { return ReadFileBytes(logPath); }
 
 static std::vector<std::string> SplitArgs(const std::string& inside) {
     std::vector<std::string> args;
@@ -119,33 +97,53 @@ static std::vector<std::string> SplitArgs(const std::string& inside) {
     return args;
 }
 
-std::vector<TraceCall> TracedProgram::calls(const std::string& function) const {
+std::vector<TraceCall> TraceCalls(const std::string& trace, const std::string& function) {
     std::vector<TraceCall> found;
-    std::string text = trace();
     std::string marker = "Call " + function + "(";
-    for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1)) {
+    for (size_t at = trace.find(marker); at != std::string::npos; at = trace.find(marker, at + 1)) {
         size_t open = at + marker.size();
-        size_t close = text.find(") ret=", open);
-        size_t end = text.find('\n', open);
+        size_t close = trace.find(") ret=", open);
+        size_t end = trace.find('\n', open);
         if (close == std::string::npos || (end != std::string::npos && close > end)) continue;
-        found.push_back({function, SplitArgs(text.substr(open, close - open))});
+        // The line starts "<seconds>.<ms>:<thread>:" with +timestamp, "<thread>:" without.
+        size_t line = trace.rfind('\n', at);
+        line = line == std::string::npos ? 0 : line + 1;
+        std::string head = trace.substr(line, at - line);
+        size_t colon = head.find(':');
+        bool timed = colon != std::string::npos && head.find(':', colon + 1) != std::string::npos;
+        double ms = timed ? std::atof(head.c_str()) * 1000.0 : 0;
+        std::string thread = timed ? head.substr(colon + 1, head.size() - colon - 2) : head.substr(0, colon);
+        found.push_back({function, SplitArgs(trace.substr(open, close - open)), ms, thread, at});
     }
     return found;
+}
+
+std::vector<TraceCall> TracedProgram::calls(const std::string& function) const {
+    return TraceCalls(trace(), function);
+}
+
+std::string TextArg(const TraceCall& call) {
+    // Relay prints a string argument as its address and the quoted text.
+    const std::string& arg = call.args.size() < 2 ? std::string() : call.args[1];
+    size_t quote = arg.find('"');
+    if (quote == std::string::npos) return "";
+    return arg.substr(quote + 1, arg.rfind('"') - quote - 1);
 }
 
 std::vector<std::string> TracedProgram::statusTexts() const {
     // The status line is the only control whose texts are the status strings; keep
     // every text and let the caller look for the ones it expects.
     std::vector<std::string> texts;
-    for (const TraceCall& call : calls("user32.SetWindowTextA")) {
-        if (call.args.size() < 2) continue;
-        const std::string& arg = call.args[1];
-        size_t quote = arg.find('"');
-        if (quote == std::string::npos) continue;
-        size_t last = arg.rfind('"');
-        texts.push_back(arg.substr(quote + 1, last - quote - 1));
-    }
+    for (const TraceCall& call : calls("user32.SetWindowTextA"))
+        if (call.args.size() >= 2 && call.args[1].find('"') != std::string::npos) texts.push_back(TextArg(call));
     return texts;
+}
+
+std::vector<TraceCall> WarningSentences(const std::vector<TraceCall>& setWindowTextCalls) {
+    std::vector<TraceCall> sentences;
+    for (const TraceCall& call : setWindowTextCalls)
+        if (TextArg(call).find(" seconds.\\r\\n") != std::string::npos) sentences.push_back(call);
+    return sentences;
 }
 
 bool TracedProgram::anyPowerCall() const {
@@ -153,3 +151,18 @@ bool TracedProgram::anyPowerCall() const {
 }
 
 unsigned LowByte(const std::string& arg) { return static_cast<unsigned>(std::strtoull(arg.c_str(), nullptr, 16) & 0xFF); }
+
+void ExpectCountdownThenAction(std::vector<TraceCall> sentences, const std::string& first, unsigned seconds,
+                               const TraceCall& action) {
+    // The window shows its first sentence as it opens and once more as the warning begins.
+    sentences.erase(std::unique(sentences.begin(), sentences.end(),
+                                [](const TraceCall& a, const TraceCall& b) { return TextArg(a) == TextArg(b); }),
+                    sentences.end());
+    ASSERT_EQ(sentences.size(), seconds + 1u) << "one sentence a second, down to 0";
+    EXPECT_THAT(TextArg(sentences.front()), ::testing::StartsWith(first));
+    double counted = action.ms - sentences.front().ms;
+    EXPECT_GE(counted, (seconds - 1) * 1000.0);
+    EXPECT_LE(counted, seconds * 1000.0 + 2500.0);
+    EXPECT_GE(action.ms, sentences.back().ms);
+    EXPECT_LE(action.ms - sentences.back().ms, 1000.0) << "the action follows its last sentence";
+}

@@ -10,8 +10,10 @@
 #include "TestSupport.h"
 
 // The calls the traces of the engine's end-to-end tests watch.
-#define ENGINE_RELAY_INCLUDE \
-    "user32.ExitWindowsEx;powrprof.SetSuspendState;advapi32.AdjustTokenPrivileges;user32.SetWindowTextA"
+#define EXIT_PROCESS_CALL "KERNEL32.ExitProcess"  // as relay prints it
+#define ENGINE_RELAY_INCLUDE                                                                               \
+    "user32.ExitWindowsEx;powrprof.SetSuspendState;advapi32.AdjustTokenPrivileges;user32.SetWindowTextA;" \
+    EXIT_PROCESS_CALL
 
 // Sets RelayInclude in this prefix's HKCU\Software\Wine\Debug.
 void SetRelayInclude(const char* functions);
@@ -20,9 +22,25 @@ void ClearRelayInclude();
 struct TraceCall {
     std::string function;           // e.g. "user32.ExitWindowsEx"
     std::vector<std::string> args;  // as printed: hex words, or quoted strings
+    double ms;                      // the program's own clock, from +timestamp (0 without)
+    std::string thread;             // e.g. "0024"
+    size_t offset;                  // where the call stands in the trace
 };
 
-// Dormivex.exe in this Wine session with WINEDEBUG=+relay and its output in a log
+// Every "Call" line of a relay trace for the given function, in order.
+std::vector<TraceCall> TraceCalls(const std::string& trace, const std::string& function);
+// The text of a SetWindowTextA call, as relay prints it (CR LF as \r\n).
+std::string TextArg(const TraceCall& call);
+// Of the SetWindowTextA calls, the warning window's sentences ("... in N seconds.").
+std::vector<TraceCall> WarningSentences(const std::vector<TraceCall>& setWindowTextCalls);
+
+// The warning counted `seconds` down one sentence a second, from the first, whose
+// text starts with `first`, to the last, and `action` came with the last: never
+// before its time, and no later than a loaded machine's ticks can make it.
+void ExpectCountdownThenAction(std::vector<TraceCall> sentences, const std::string& first, unsigned seconds,
+                               const TraceCall& action);
+
+// Dormivex.exe in this Wine session with WINEDEBUG=+timestamp,+relay and its output in a log
 // file of the build folder.
 struct TracedProgram {
     ChildProgram program;
@@ -41,11 +59,6 @@ struct TracedProgram {
     std::vector<std::string> statusTexts() const;
     bool anyPowerCall() const;
 };
-
-// A path of the Z: drive as the Unix path it stands for.
-std::string UnixPath(const std::string& windowsPath);
-// The whole content of a file that another process may still be writing.
-std::string ReadWholeFile(const std::string& path);
 
 // The low byte of a traced argument (relay prints whole registers).
 unsigned LowByte(const std::string& arg);

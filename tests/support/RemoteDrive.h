@@ -66,9 +66,29 @@ inline void RemoteCountdown(HWND main, const char* hours, const char* minutes, c
     RemoteSetText(main, IDC_CD_SECONDS, seconds);
 }
 
-// Presses a button of the main window as a click would, without waiting for it.
-inline void RemotePress(HWND main, int id) {
-    PostMessageA(main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(main, id)));
+// Presses a button of a dialog as a click would, without waiting for it. BM_CLICK
+// would do it only while the dialog is active, which another process cannot ensure.
+inline void RemotePress(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// Waits until the main window's thread has handled all posted to it before: messages
+// posted to one thread are handled in order, so a selection posted to a field shows
+// once those before it are done. A due timer, which comes after posted messages, is
+// handled before a second round. False when the program ended or hangs.
+inline bool RemoteSettle(HWND main, DWORD timeoutMs = 10000) {
+    HWND field = GetDlgItem(main, IDC_CD_SECONDS);
+    for (int round = 0; round < 2; ++round) {
+        DWORD_PTR selection = 0;
+        if (!SendMessageTimeoutA(field, EM_SETSEL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &selection) ||
+            !PostMessageA(field, EM_SETSEL, 0, -1))
+            return false;
+        for (DWORD start = GetTickCount(); HIWORD(selection) == 0; Sleep(10))
+            if (GetTickCount() - start >= timeoutMs ||
+                !SendMessageTimeoutA(field, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &selection))
+                return false;
+    }
+    return true;
 }
 
 // Selects the process list's entry for a process id; false when it is not listed.

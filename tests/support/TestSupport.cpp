@@ -1,8 +1,11 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 
 #include "app/App.h"
+#include "RemoteDrive.h"
 
 bool RunningUnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -14,7 +17,11 @@ void ResetAppState() {
     InitAppState();
 }
 
-void DeleteSettingsKey() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\DormivexZEPH"); }
+void DeleteSettingsKey() { RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH); }
+
+void StoreSetting(const char* name, DWORD type, const void* data, DWORD size, const char* key) {
+    EXPECT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, name, type, data, size), ERROR_SUCCESS) << key << "\\" << name;
+}
 
 std::string BuildFolder() {
     char path[MAX_PATH] = {};
@@ -46,43 +53,52 @@ void PumpFor(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }
 
+// A visible top-level window of the process; a null class, caption or owner matches any.
 struct WindowSearch {
     DWORD processId;
-    const char* className;
-    const char* caption;
+    const char *className, *caption;
+    HWND owner;
     HWND found;
 };
 
 static BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId) return TRUE;
-    char text[256] = {};
-    GetClassNameA(window, text, sizeof(text));
-    if (search->className && lstrcmpA(text, search->className) != 0) return TRUE;
-    if (search->caption) {
-        GetWindowTextA(window, text, sizeof(text));
-        if (lstrcmpA(text, search->caption) != 0) return TRUE;
-    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != search->processId || !IsWindowVisible(window)) return TRUE;
+    if (search->owner && GetWindow(window, GW_OWNER) != search->owner) return TRUE;
+    if (search->className && ClassOf(window) != search->className) return TRUE;
+    char caption[256] = {};
+    GetWindowTextA(window, caption, sizeof(caption));  // sends nothing to a busy program
+    if (search->caption && lstrcmpA(caption, search->caption) != 0) return TRUE;
     search->found = window;
     return FALSE;
 }
 
-HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        WindowSearch search = {processId, className, caption, nullptr};
+static HWND WaitForWindow(WindowSearch search, DWORD timeoutMs) {
+    for (DWORD start = GetTickCount();; Sleep(20)) {
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found && IsWindowVisible(search.found)) return search.found;
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(20);
+        if (search.found || GetTickCount() - start >= timeoutMs) return search.found;
     }
+}
+
+HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
+    return WaitForWindow({processId, className, caption, nullptr, nullptr}, timeoutMs);
 }
 
 ChildProgram::~ChildProgram() { kill(); }
 
+// The exit code of a program the watchdog ended, which no test expects.
+const UINT WatchdogExitCode = 0xDEAD;
+
+static VOID CALLBACK EndJob(PVOID job, BOOLEAN) { TerminateJobObject(job, WatchdogExitCode); }
+
 bool ChildProgram::start(const std::string& path, const char* environment, HANDLE output, DWORD timeoutMs) {
+    job_ = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job_ || !SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+        return false;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (output) {
@@ -92,12 +108,28 @@ bool ChildProgram::start(const std::string& path, const char* environment, HANDL
         startup.hStdError = output;
     }
     std::string commandLine = "\"" + path + "\"";
-    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, output ? TRUE : FALSE, 0,
+    // Suspended until it is in the job, so that not one instruction runs unguarded.
+    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, output ? TRUE : FALSE, CREATE_SUSPENDED,
                         const_cast<char*>(environment), nullptr, &startup, &info))
         return false;
+    if (!AssignProcessToJobObject(job_, info.hProcess)) {
+        kill();
+        return false;
+    }
+    endWithin(60000);
+    ResumeThread(info.hThread);
     WaitForInputIdle(info.hProcess, timeoutMs);
     mainWindow = FindProcessWindow(info.dwProcessId, "#32770", PRODUCT_TITLE, timeoutMs);
     return mainWindow != nullptr;
+}
+
+void ChildProgram::endWithin(DWORD milliseconds) {
+    if (watchdog_) DeleteTimerQueueTimer(nullptr, watchdog_, INVALID_HANDLE_VALUE);
+    watchdog_ = nullptr;
+    if (!CreateTimerQueueTimer(&watchdog_, nullptr, EndJob, job_, milliseconds, 0, WT_EXECUTEONLYONCE)) {
+        ADD_FAILURE() << "no watchdog: the program ends now";
+        TerminateJobObject(job_, WatchdogExitCode);
+    }
 }
 
 DWORD ChildProgram::waitForExit(DWORD timeoutMs) {
@@ -109,6 +141,10 @@ DWORD ChildProgram::waitForExit(DWORD timeoutMs) {
 }
 
 void ChildProgram::kill() {
+    if (watchdog_) DeleteTimerQueueTimer(nullptr, watchdog_, INVALID_HANDLE_VALUE);
+    watchdog_ = nullptr;
+    if (job_) CloseHandle(job_);  // ends the program if it still runs
+    job_ = nullptr;
     if (info.hProcess) {
         if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(info.hProcess, 99);
@@ -121,40 +157,11 @@ void ChildProgram::kill() {
     mainWindow = nullptr;
 }
 
-std::string WindowText(HWND window) {
-    // WM_GETTEXT rather than GetWindowTextA, which does not ask controls of other processes.
-    char text[1024] = {};
-    SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-struct OwnedSearch {
-    DWORD processId;
-    HWND owner;
-    HWND found;
-};
-
-static BOOL CALLBACK MatchOwnedDialog(HWND window, LPARAM parameter) {
-    OwnedSearch* search = reinterpret_cast<OwnedSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != search->processId || GetWindow(window, GW_OWNER) != search->owner) return TRUE;
-    char className[64] = {};
-    GetClassNameA(window, className, sizeof(className));
-    if (lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
+// WM_GETTEXT rather than GetWindowTextA, which does not ask controls of other processes.
+std::string WindowText(HWND window) { return RemoteText(window); }
 
 HWND FindOwnedDialog(DWORD processId, HWND owner, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        OwnedSearch search = {processId, owner, nullptr};
-        EnumWindows(MatchOwnedDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(20);
-    }
+    return WaitForWindow({processId, "#32770", nullptr, owner, nullptr}, timeoutMs);
 }
 
 std::string MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
@@ -179,13 +186,13 @@ std::string EnvironmentWith(const std::vector<std::string>& assignments) {
 
 std::string ReadFileBytes(const std::string& path) {
     std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(GetFileSize(file, nullptr));
+    char buffer[65536];
     DWORD got = 0;
-    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
     CloseHandle(file);
-    bytes.resize(got);
     return bytes;
 }
 
@@ -196,6 +203,14 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+    std::string path = windowsPath;
+    if (path.size() >= 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') path = path.substr(2);
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
 }
 
 std::string ClassOf(HWND window) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/App.h"
 #include "app/AppState.h"
 
 // True under Wine, false on Windows (only Wine's ntdll exports wine_get_version).
@@ -16,10 +17,17 @@
 bool RunningUnderWine();
 
 // First statement of a test body or of a fixture's SetUp (elsewhere it would only
-// return from the enclosing function instead of skipping the test).
-#define SKIP_UNLESS_WINE(reason)                           \
-    do {                                                   \
-        if (!RunningUnderWine()) GTEST_SKIP() << (reason); \
+// return from the enclosing function instead of skipping the test). A cross build
+// runs its tests under Wine alone (DORMIVEX_TESTS_RUN_UNDER_WINE, from CMake), so
+// there a test that finds no Wine fails: a misdetection must not pass as a skip.
+#ifdef DORMIVEX_TESTS_RUN_UNDER_WINE
+#define WINE_NOT_FOUND_ FAIL() << "this build's tests run under Wine alone: "
+#else
+#define WINE_NOT_FOUND_ GTEST_SKIP()
+#endif
+#define SKIP_UNLESS_WINE(reason)                               \
+    do {                                                       \
+        if (!RunningUnderWine()) WINE_NOT_FOUND_ << (reason); \
     } while (0)
 
 // Puts every field of the process-wide record back to its initial value.
@@ -27,6 +35,10 @@ void ResetAppState();
 
 // Removes HKCU\Software\DormivexZEPH with everything below it.
 void DeleteSettingsKey();
+
+// Writes one value under HKCU\`key` (the program's settings key unless told),
+// creating the key; a failure fails the test.
+void StoreSetting(const char* name, DWORD type, const void* data, DWORD size, const char* key = SETTINGS_KEY_PATH);
 
 // Folder of the running test executable, with a trailing backslash; the product
 // and the test helpers are built into the same folder.
@@ -41,7 +53,10 @@ void PumpFor(DWORD milliseconds);
 // Finds a top-level window of the given process by class and (optional) caption.
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs);
 
-// The real program running as a child of the test.
+// The real program running as a child of the test. It runs in a job that ends it
+// when the test lets go of it, even when the test dies, and a watchdog ends it when
+// its time is up: a run it was told to arm can never reach a real power action on
+// Windows as long as the time left is shorter than the run's countdown.
 struct ChildProgram {
     PROCESS_INFORMATION info = {};
     HWND mainWindow = nullptr;
@@ -56,9 +71,16 @@ struct ChildProgram {
     // `output`, when given, receives standard output and standard error.
     bool start(const std::string& path = DormivexPath(), const char* environment = nullptr,
                HANDLE output = nullptr, DWORD timeoutMs = 15000);
+    // From now on, the program has at most this long to live (a minute after start).
+    void endWithin(DWORD milliseconds);
     // Waits for the process to end; returns its exit code, or STILL_ACTIVE on time-out.
-    DWORD waitForExit(DWORD timeoutMs = 10000);
+    // Generous: Wine ends a process late on a busy machine.
+    DWORD waitForExit(DWORD timeoutMs = 30000);
     void kill();
+
+private:
+    HANDLE job_ = nullptr;
+    HANDLE watchdog_ = nullptr;
 };
 
 // Reads a window's text (ANSI).
@@ -81,9 +103,13 @@ std::string MessageBoxText(HWND box);
 // replaced, as a block for CreateProcessA.
 std::string EnvironmentWith(const std::vector<std::string>& assignments);
 
-// Whole-file helpers for copies of the program.
+// The whole content of a file, which another process may still be writing; empty
+// when it cannot be opened.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // True when the event (or process, or thread) is signalled now; never waits.
 inline bool Signalled(HANDLE object) { return WaitForSingleObject(object, 0) == WAIT_OBJECT_0; }
+
+// A path of the Z: drive (Wine's view of the host's root) as the host path it stands for.
+std::string UnixPath(const std::string& windowsPath);
