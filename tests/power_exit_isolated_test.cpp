@@ -29,17 +29,18 @@ template=$build/wineprefix-session-template
 prefix=$build/wineprefix-session-$name
 out=$build/session-$name
 rm -f "$out.log" "$out.driver" "$out.done"
+relay='user32.ExitWindowsEx;powrprof.SetSuspendState;advapi32.AdjustTokenPrivileges;user32.SetWindowTextA'
+# The mark names the traced calls, so a template of an older build is made anew.
 (
   flock 9
-  if [ ! -f "$template/.dormivex-ready" ]; then
+  if [ "$(cat "$template/.dormivex-ready" 2>/dev/null)" != "$relay" ]; then
     rm -rf "$template"
     export WINEPREFIX="$template" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     "$wine" wineboot -i >/dev/null 2>&1
     "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
-      /d 'user32.ExitWindowsEx;powrprof.SetSuspendState;advapi32.AdjustTokenPrivileges;user32.SetWindowTextA' /f >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$relay" /f >/dev/null 2>&1
     wineserver -w
-    touch "$template/.dormivex-ready"
+    echo "$relay" >"$template/.dormivex-ready"
   fi
 ) 9>"$template.lock"
 # Hard links keep the copy cheap; Wine replaces its registry files rather than
