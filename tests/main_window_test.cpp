@@ -85,7 +85,8 @@ protected:
     MessageBoxRecorder boxes;
 };
 
-TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguages) {
+// The fields' first values (07:00, 01:00:00) and STOP greyed are the table's too.
+TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguagesAndStartReady) {
     HWND window = OpenMainWindow(Frame::Skinned, Language::English);
     ASSERT_TRUE(window);
     EXPECT_EQ(app.mainWindow, window);
@@ -95,6 +96,25 @@ TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguages) {
     window = OpenMainWindow(Frame::Skinned, Language::German);
     ASSERT_TRUE(window);
     ExpectControlsAsInTable(window, GermanStrings, 0);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_THAT(CheckedActions(), ElementsAre(IDC_ACT_SHUTDOWN));  // force close unchecked
+    EXPECT_THAT(CheckedTriggers(), ElementsAre(IDC_TRIG_AT));
+    EXPECT_EQ(ItemText(IDC_GROUP_ACTION), "Aktion");
+    EXPECT_EQ(ItemText(IDC_GROUP_WHEN), "Wann?");
+    EXPECT_EQ(ItemText(IDC_STATUS), "Bereit.");
+    EXPECT_EQ(ItemText(IDC_STOP), "STOPP");
+
+    EXPECT_TRUE(IsWindowEnabled(app.startButton));
+    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
+    EXPECT_EQ(app.startButton, GetDlgItem(window, IDC_START));
+    EXPECT_EQ(app.stopButton, GetDlgItem(window, IDC_STOP));
+    EXPECT_EQ(app.statusLabel, GetDlgItem(window, IDC_STATUS));
+    EXPECT_EQ(app.processList, GetDlgItem(window, IDC_PROCESS_LIST));
+    EXPECT_EQ(app.guiFont, GetStockObject(DEFAULT_GUI_FONT));
+    // The picker's own selection is no choice of the process trigger.
+    EXPECT_GT(SendMessageA(app.processList, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_ACT_SHUTDOWN));
 }
 
 TEST_F(MainWindow, ControlsAreCreatedWithTheSizesOfTheTable) {
@@ -135,6 +155,8 @@ TEST_F(MainWindow, PlainControlsSitTwentyPixelsHigher) {
     window = OpenMainWindow(Frame::Plain, Language::English);
     ASSERT_TRUE(window);
     ExpectControlsAsInTable(window, EnglishStrings, -20);
+    EXPECT_EQ(ItemText(IDC_STATUS), "Ready.");
+    EXPECT_EQ(ItemText(IDC_STOP), "STOP");
 }
 
 TEST_F(MainWindow, SkinnedWindowIsTwentyPixelsTallerThanItsTemplateAndPlainKeepsItsSize) {
@@ -155,39 +177,6 @@ TEST_F(MainWindow, SkinnedWindowIsTwentyPixelsTallerThanItsTemplateAndPlainKeeps
     ASSERT_TRUE(window);
     GetWindowRect(window, &bounds);
     EXPECT_TRUE(EqualRect(&bounds, &plainTemplate));
-}
-
-TEST_F(MainWindow, StartsReadyWithShutDownAtSevenAndStopGreyed) {
-    HWND window = OpenMainWindow(Frame::Skinned, Language::German);
-    ASSERT_TRUE(window);
-    EXPECT_TRUE(IsWindowVisible(window));
-
-    EXPECT_THAT(CheckedActions(), ElementsAre(IDC_ACT_SHUTDOWN));  // force close unchecked
-    EXPECT_THAT(CheckedTriggers(), ElementsAre(IDC_TRIG_AT));
-    EXPECT_EQ(ItemText(IDC_AT_HOURS), "07");
-    EXPECT_EQ(ItemText(IDC_AT_MINUTES), "00");
-    EXPECT_EQ(ItemText(IDC_CD_HOURS) + ":" + ItemText(IDC_CD_MINUTES) + ":" + ItemText(IDC_CD_SECONDS), "01:00:00");
-    EXPECT_EQ(ItemText(IDC_GROUP_ACTION), "Aktion");
-    EXPECT_EQ(ItemText(IDC_GROUP_WHEN), "Wann?");
-    EXPECT_EQ(ItemText(IDC_STATUS), "Bereit.");
-    EXPECT_EQ(ItemText(IDC_STOP), "STOPP");
-
-    EXPECT_TRUE(IsWindowEnabled(app.startButton));
-    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
-    EXPECT_EQ(app.startButton, GetDlgItem(window, IDC_START));
-    EXPECT_EQ(app.stopButton, GetDlgItem(window, IDC_STOP));
-    EXPECT_EQ(app.statusLabel, GetDlgItem(window, IDC_STATUS));
-    EXPECT_EQ(app.processList, GetDlgItem(window, IDC_PROCESS_LIST));
-    EXPECT_EQ(app.guiFont, GetStockObject(DEFAULT_GUI_FONT));
-    // The picker's own selection is no choice of the process trigger.
-    EXPECT_GT(SendMessageA(app.processList, CB_GETCOUNT, 0, 0), 0);
-    EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_ACT_SHUTDOWN));
-
-    CloseMainWindow();
-    ASSERT_TRUE(OpenMainWindow(Frame::Plain, Language::English));
-    EXPECT_EQ(ItemText(IDC_STATUS), "Ready.");
-    EXPECT_EQ(ItemText(IDC_STOP), "STOP");
 }
 
 TEST_F(MainWindow, TimeFieldsTakeOnlyDigitsWithoutLimit) {

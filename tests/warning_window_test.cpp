@@ -112,17 +112,13 @@ TEST_F(WarningWindowTest, TextCountsDownEachTickAndNamesTheAction) {
 }
 
 TEST_F(WarningWindowTest, CancelButtonCloseBoxAndAltF4EachCancel) {
-    OpenWarning(ActionKind::ShutDown, 60);
-    SendMessageA(GetDlgItem(app.warningWindow, IDC_WARN_CANCEL), BM_CLICK, 0, 0);
-    ExpectCancelled();
-
-    OpenWarning(ActionKind::ShutDown, 60);
-    SendMessageA(app.warningWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
-    ExpectCancelled();
-
-    OpenWarning(ActionKind::ShutDown, 60);
-    SendMessageA(app.warningWindow, WM_CLOSE, 0, 0);
-    ExpectCancelled();
+    for (auto cancel : {+[] { SendMessageA(GetDlgItem(app.warningWindow, IDC_WARN_CANCEL), BM_CLICK, 0, 0); },
+                        +[] { SendMessageA(app.warningWindow, WM_SYSCOMMAND, SC_CLOSE, 0); },
+                        +[] { SendMessageA(app.warningWindow, WM_CLOSE, 0, 0); }}) {
+        OpenWarning(ActionKind::ShutDown, 60);
+        cancel();
+        ExpectCancelled();
+    }
 
     OpenWarning(ActionKind::ShutDown, 60);
     HWND window = app.warningWindow;
