@@ -12,8 +12,6 @@
 
 namespace {
 
-using ::testing::ElementsAre;
-
 const char* const KeyPath = "Software\\DormivexZEPH";
 
 HKEY OpenKey(REGSAM access = KEY_ALL_ACCESS) {
@@ -55,6 +53,8 @@ bool KeyExists() {
     RegCloseKey(key);
     return true;
 }
+
+using ::testing::ElementsAre;
 
 class SettingsStore : public ::testing::Test {
 protected:
