@@ -1,5 +1,6 @@
 // The two string tables and the choice of language: interface language (faked
 // through the by-name lookup of GetUserDefaultUILanguage) against the stored setting.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,6 +13,10 @@
 #include "support/TestSupport.h"
 
 namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 LANGID fakeUiLanguage = 0x0409;
 bool uiLanguageFunctionMissing = false;
@@ -130,10 +135,10 @@ TEST(StringTables, NonAsciiAndControlBytesAreExact) {
                  "Der ausgewaehlte Prozess konnte nicht zur Ueberwachung geoeffnet werden. Vielleicht wurde er "
                  "bereits beendet.");
     // Every other German text spells umlauts out: only the two "Ueber" texts carry a byte above 0x7F.
+    auto ascii = testing::Truly([](char c) { return static_cast<unsigned char>(c) < 0x80; });
     for (int id = 0; id < StringCount; ++id) {
         if (id == StrAbout || id == StrAboutTitle) continue;
-        for (const char* c = GermanStrings.entries[id]; *c; ++c)
-            EXPECT_LT(static_cast<unsigned char>(*c), 0x80) << "string " << id;
+        EXPECT_THAT(std::string(GermanStrings.entries[id]), testing::Each(ascii)) << "string " << id;
     }
 }
 
@@ -143,8 +148,8 @@ TEST(StringTables, AboutTextHasThreeBlocksWithCrLfAndNoTrailingBreak) {
         size_t blocks = 1;
         for (size_t at = text.find("\r\n\r\n"); at != std::string::npos; at = text.find("\r\n\r\n", at + 4)) ++blocks;
         EXPECT_EQ(blocks, 3u) << text;
-        EXPECT_EQ(text.find("\r\n\r\n\r\n"), std::string::npos);
-        EXPECT_NE(text.substr(text.size() - 2), "\r\n");
+        EXPECT_THAT(text, Not(HasSubstr("\r\n\r\n\r\n")));
+        EXPECT_THAT(text, Not(EndsWith("\r\n")));
         for (size_t i = 0; i < text.size(); ++i) {
             if (text[i] != '\n') continue;
             EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "bare line feed at " << i;

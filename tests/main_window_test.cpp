@@ -1,5 +1,8 @@
 // The main window inside the test process: its controls, its initial state, the
-// keyboard, and the routing of its messages and commands.
+// keyboard, and the routing of its own commands. The engine's messages, STOP and
+// closing during a run are the run states' (run_states_test), START's guard the
+// trigger's (trigger_test).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,7 +20,32 @@
 
 namespace {
 
-bool Checked(int id) { return IsDlgButtonChecked(app.mainWindow, id) == BST_CHECKED; }
+using ::testing::AllOf;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::Field;
+
+// The checked buttons among the ids first..last.
+std::vector<int> CheckedAmong(int first, int last) {
+    std::vector<int> checked;
+    for (int id = first; id <= last; ++id)
+        if (IsDlgButtonChecked(app.mainWindow, id) == BST_CHECKED) checked.push_back(id);
+    return checked;
+}
+std::vector<int> CheckedActions() { return CheckedAmong(IDC_ACT_SHUTDOWN, IDC_FORCE); }
+std::vector<int> CheckedTriggers() { return CheckedAmong(IDC_TRIG_NOW, IDC_TRIG_PROCESS); }
+
+// The ids of the controls from `firstId` on, once round, as `next` steps through them.
+std::vector<int> Walk(int firstId, HWND(WINAPI* next)(HWND, HWND, BOOL)) {
+    std::vector<int> ids;
+    HWND first = GetDlgItem(app.mainWindow, firstId);
+    HWND control = first;
+    do {
+        ids.push_back(GetDlgCtrlID(control));
+        control = next(app.mainWindow, control, FALSE);
+    } while (control && control != first && ids.size() < 40);
+    return ids;
+}
 
 std::string ItemText(int id) {
     char text[256] = {};
@@ -54,9 +82,11 @@ class MainWindow : public testing::Test {
 protected:
     void TearDown() override { CloseMainWindow(); }
     PowerCallGuard guard;  // a START below arms the default run for real
+    MessageBoxRecorder boxes;
 };
 
-TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguages) {
+// The fields' first values (07:00, 01:00:00) and STOP greyed are the table's too.
+TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguagesAndStartReady) {
     HWND window = OpenMainWindow(Frame::Skinned, Language::English);
     ASSERT_TRUE(window);
     EXPECT_EQ(app.mainWindow, window);
@@ -66,6 +96,25 @@ TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguages) {
     window = OpenMainWindow(Frame::Skinned, Language::German);
     ASSERT_TRUE(window);
     ExpectControlsAsInTable(window, GermanStrings, 0);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_THAT(CheckedActions(), ElementsAre(IDC_ACT_SHUTDOWN));  // force close unchecked
+    EXPECT_THAT(CheckedTriggers(), ElementsAre(IDC_TRIG_AT));
+    EXPECT_EQ(ItemText(IDC_GROUP_ACTION), "Aktion");
+    EXPECT_EQ(ItemText(IDC_GROUP_WHEN), "Wann?");
+    EXPECT_EQ(ItemText(IDC_STATUS), "Bereit.");
+    EXPECT_EQ(ItemText(IDC_STOP), "STOPP");
+
+    EXPECT_TRUE(IsWindowEnabled(app.startButton));
+    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
+    EXPECT_EQ(app.startButton, GetDlgItem(window, IDC_START));
+    EXPECT_EQ(app.stopButton, GetDlgItem(window, IDC_STOP));
+    EXPECT_EQ(app.statusLabel, GetDlgItem(window, IDC_STATUS));
+    EXPECT_EQ(app.processList, GetDlgItem(window, IDC_PROCESS_LIST));
+    EXPECT_EQ(app.guiFont, GetStockObject(DEFAULT_GUI_FONT));
+    // The picker's own selection is no choice of the process trigger.
+    EXPECT_GT(SendMessageA(app.processList, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_ACT_SHUTDOWN));
 }
 
 TEST_F(MainWindow, ControlsAreCreatedWithTheSizesOfTheTable) {
@@ -106,6 +155,8 @@ TEST_F(MainWindow, PlainControlsSitTwentyPixelsHigher) {
     window = OpenMainWindow(Frame::Plain, Language::English);
     ASSERT_TRUE(window);
     ExpectControlsAsInTable(window, EnglishStrings, -20);
+    EXPECT_EQ(ItemText(IDC_STATUS), "Ready.");
+    EXPECT_EQ(ItemText(IDC_STOP), "STOP");
 }
 
 TEST_F(MainWindow, SkinnedWindowIsTwentyPixelsTallerThanItsTemplateAndPlainKeepsItsSize) {
@@ -128,40 +179,6 @@ TEST_F(MainWindow, SkinnedWindowIsTwentyPixelsTallerThanItsTemplateAndPlainKeeps
     EXPECT_TRUE(EqualRect(&bounds, &plainTemplate));
 }
 
-TEST_F(MainWindow, StartsReadyWithShutDownAtSevenAndStopGreyed) {
-    HWND window = OpenMainWindow(Frame::Skinned, Language::German);
-    ASSERT_TRUE(window);
-    EXPECT_TRUE(IsWindowVisible(window));
-
-    for (int id = IDC_ACT_SHUTDOWN; id <= IDC_ACT_HIBERNATE; ++id) EXPECT_EQ(Checked(id), id == IDC_ACT_SHUTDOWN);
-    EXPECT_FALSE(Checked(IDC_FORCE));
-    for (int id = IDC_TRIG_NOW; id <= IDC_TRIG_PROCESS; ++id) EXPECT_EQ(Checked(id), id == IDC_TRIG_AT);
-    EXPECT_EQ(ItemText(IDC_AT_HOURS), "07");
-    EXPECT_EQ(ItemText(IDC_AT_MINUTES), "00");
-    EXPECT_EQ(ItemText(IDC_CD_HOURS) + ":" + ItemText(IDC_CD_MINUTES) + ":" + ItemText(IDC_CD_SECONDS), "01:00:00");
-    EXPECT_EQ(ItemText(IDC_GROUP_ACTION), "Aktion");
-    EXPECT_EQ(ItemText(IDC_GROUP_WHEN), "Wann?");
-    EXPECT_EQ(ItemText(IDC_STATUS), "Bereit.");
-    EXPECT_EQ(ItemText(IDC_STOP), "STOPP");
-
-    EXPECT_TRUE(IsWindowEnabled(app.startButton));
-    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
-    EXPECT_EQ(app.startButton, GetDlgItem(window, IDC_START));
-    EXPECT_EQ(app.stopButton, GetDlgItem(window, IDC_STOP));
-    EXPECT_EQ(app.statusLabel, GetDlgItem(window, IDC_STATUS));
-    EXPECT_EQ(app.processList, GetDlgItem(window, IDC_PROCESS_LIST));
-    EXPECT_EQ(app.guiFont, GetStockObject(DEFAULT_GUI_FONT));
-    // The picker's own selection is no choice of the process trigger.
-    EXPECT_GT(SendMessageA(app.processList, CB_GETCOUNT, 0, 0), 0);
-    EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_ACT_SHUTDOWN));
-
-    CloseMainWindow();
-    ASSERT_TRUE(OpenMainWindow(Frame::Plain, Language::English));
-    EXPECT_EQ(ItemText(IDC_STATUS), "Ready.");
-    EXPECT_EQ(ItemText(IDC_STOP), "STOP");
-}
-
 TEST_F(MainWindow, TimeFieldsTakeOnlyDigitsWithoutLimit) {
     ASSERT_TRUE(OpenMainWindow());
     HWND field = GetDlgItem(app.mainWindow, IDC_CD_MINUTES);
@@ -172,16 +189,9 @@ TEST_F(MainWindow, TimeFieldsTakeOnlyDigitsWithoutLimit) {
 
 TEST_F(MainWindow, TabWalksTheEnabledTabStopsInTableOrder) {
     ASSERT_TRUE(OpenMainWindow());
-    std::vector<int> walk;
-    HWND first = GetDlgItem(app.mainWindow, IDC_ACT_SHUTDOWN);
-    HWND control = first;
-    do {
-        walk.push_back(GetDlgCtrlID(control));
-        control = GetNextDlgTabItem(app.mainWindow, control, FALSE);
-    } while (control && control != first && walk.size() < 40);
     // Checked radio button of each group, then the check box, fields, list and buttons.
-    std::vector<int> expected = {1001, 1006, 1201, 1202, 1203, 1103, 1211, 1212, 1221, 1222, 1302, 1304, 1305};
-    EXPECT_EQ(walk, expected);
+    EXPECT_THAT(Walk(IDC_ACT_SHUTDOWN, GetNextDlgTabItem),
+                ElementsAreArray({1001, 1006, 1201, 1202, 1203, 1103, 1211, 1212, 1221, 1222, 1302, 1304, 1305}));
 
     EnableWindow(app.stopButton, TRUE);
     EXPECT_EQ(GetNextDlgTabItem(app.mainWindow, GetDlgItem(app.mainWindow, IDC_START), FALSE), app.stopButton);
@@ -189,21 +199,12 @@ TEST_F(MainWindow, TabWalksTheEnabledTabStopsInTableOrder) {
 
 TEST_F(MainWindow, ArrowKeysStayInsideEachRadioGroup) {
     ASSERT_TRUE(OpenMainWindow());
-    auto groupOf = [](int id) {
-        std::vector<int> group;
-        HWND first = GetDlgItem(app.mainWindow, id);
-        HWND control = first;
-        do {
-            group.push_back(GetDlgCtrlID(control));
-            control = GetNextDlgGroupItem(app.mainWindow, control, FALSE);
-        } while (control && control != first && group.size() < 40);
-        return group;
-    };
-    EXPECT_EQ(groupOf(IDC_ACT_SHUTDOWN), (std::vector<int>{1001, 1002, 1003, 1004, 1005, 1006, 1100}));
+    EXPECT_THAT(Walk(IDC_ACT_SHUTDOWN, GetNextDlgGroupItem), ElementsAre(1001, 1002, 1003, 1004, 1005, 1006, 1100));
     // The second group runs to the last control and, as the dialog manager wraps
     // around, on to the first control, up to the next WS_GROUP.
-    EXPECT_EQ(groupOf(IDC_TRIG_NOW), (std::vector<int>{1101, 1102, 1201, 0, 1202, 0, 1203, 1103, 1211, 0, 1212,
-                                                        1104, 1221, 1222, 1301, 1302, 1304, 1305, 1000}));
+    EXPECT_THAT(Walk(IDC_TRIG_NOW, GetNextDlgGroupItem),
+                ElementsAreArray({1101, 1102, 1201, 0, 1202, 0, 1203, 1103, 1211, 0, 1212, 1104, 1221, 1222, 1301,
+                                  1302, 1304, 1305, 1000}));
 
     // An arrow key on the checked action moves the check to the next action.
     HWND shutDown = GetDlgItem(app.mainWindow, IDC_ACT_SHUTDOWN);
@@ -211,14 +212,12 @@ TEST_F(MainWindow, ArrowKeysStayInsideEachRadioGroup) {
     MSG key = {shutDown, WM_KEYDOWN, VK_DOWN, 0, 0, {0, 0}};
     EXPECT_TRUE(IsDialogMessageA(app.mainWindow, &key));
     PumpFor(20);
-    EXPECT_TRUE(Checked(IDC_ACT_RESTART));
-    EXPECT_FALSE(Checked(IDC_ACT_SHUTDOWN));
-    EXPECT_TRUE(Checked(IDC_TRIG_AT));
+    EXPECT_THAT(CheckedActions(), ElementsAre(IDC_ACT_RESTART));
+    EXPECT_THAT(CheckedTriggers(), ElementsAre(IDC_TRIG_AT));
 }
 
 TEST_F(MainWindow, AnswersTrueOnlyForItsSixCommands) {
     ASSERT_TRUE(OpenMainWindow());
-    MessageBoxRecorder boxes;
     for (int id : {IDC_START, IDC_STOP, IDC_REFRESH, IDC_PROCESS_LIST, IDC_LANGUAGE, IDC_ABOUT})
         EXPECT_EQ(SendCommand(id), TRUE) << id;
     for (int id : {IDOK, IDCANCEL, IDC_ACT_SHUTDOWN, IDC_FORCE, IDC_TRIG_NOW, IDC_TRIG_PROCESS, IDC_CD_HOURS,
@@ -228,7 +227,6 @@ TEST_F(MainWindow, AnswersTrueOnlyForItsSixCommands) {
 
 TEST_F(MainWindow, EscapeLeavesTheWindowOpenAndEnterPressesTheFocusedButton) {
     ASSERT_TRUE(OpenMainWindow());
-    MessageBoxRecorder boxes;
     HWND radio = GetDlgItem(app.mainWindow, IDC_ACT_SHUTDOWN);
     SetFocus(radio);
     PostMessageA(radio, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -245,52 +243,41 @@ TEST_F(MainWindow, EscapeLeavesTheWindowOpenAndEnterPressesTheFocusedButton) {
     EXPECT_EQ(boxes.calls()[0].caption, Text(StrAboutTitle));
 }
 
-TEST_F(MainWindow, LanguageButtonTogglesStoresAndRelabelsAtOnce) {
+// In every run state the button stores the other language and relabels at once: each
+// translated label, the title, the status line in its state's words; About speaks it.
+TEST_F(MainWindow, LanguageButtonTogglesStoresAndRelabelsInEveryRunState) {
     ASSERT_TRUE(OpenMainWindow(Frame::Skinned, Language::English));
-    MessageBoxRecorder boxes;
-
     SendCommand(IDC_ABOUT);
-    SendCommand(IDC_LANGUAGE);
-    EXPECT_EQ(StoredLanguage(), "de");
-    EXPECT_EQ(ItemText(IDC_GROUP_ACTION), "Aktion");
-    EXPECT_EQ(ItemText(IDC_STATUS), "Bereit.");
-    EXPECT_EQ(ItemText(IDC_LANGUAGE), "DE | EN");
-    SendCommand(IDC_ABOUT);
-
-    // The status line follows the run state, not the initial text.
-    app.runState = RunState::Waiting;
-    SendCommand(IDC_LANGUAGE);
-    EXPECT_EQ(StoredLanguage(), "en");
-    EXPECT_EQ(ItemText(IDC_GROUP_ACTION), "Action");
-    EXPECT_EQ(ItemText(IDC_STATUS), EnglishStrings.entries[StrStatusWaiting]);
-    EXPECT_EQ(ItemText(IDC_TRIG_PROCESS), EnglishStrings.entries[StrTrigProcessExit]);
-    SendCommand(IDC_ABOUT);
-    app.runState = RunState::Idle;
-
-    ASSERT_EQ(boxes.calls().size(), 3u);
-    const StringTable* expected[] = {&EnglishStrings, &GermanStrings, &EnglishStrings};
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(boxes.calls()[i].owner, app.mainWindow);
-        EXPECT_EQ(boxes.calls()[i].text, expected[i]->entries[StrAboutText]);
-        EXPECT_EQ(boxes.calls()[i].caption, expected[i]->entries[StrAboutTitle]);
-        EXPECT_EQ(boxes.calls()[i].flags, static_cast<UINT>(MB_ICONINFORMATION));
-    }
-}
-
-TEST_F(MainWindow, LanguageAndAboutWorkInEveryRunState) {
-    ASSERT_TRUE(OpenMainWindow(Frame::Plain, Language::German));
-    MessageBoxRecorder boxes;
-    for (RunState state : {RunState::Waiting, RunState::Warning, RunState::Executing}) {
-        app.runState = state;
-        boxes.clear();
+    const struct {
+        RunState state;
+        StringId status;
+        const StringTable* strings;
+        const char* stored;
+    } presses[] = {{RunState::Idle, StrStatusReady, &GermanStrings, "de"},
+                   {RunState::Waiting, StrStatusWaiting, &EnglishStrings, "en"},
+                   {RunState::Warning, StrStatusWarning, &GermanStrings, "de"},
+                   {RunState::Executing, StrStatusExecuting, &EnglishStrings, "en"}};
+    for (const auto& press : presses) {
+        SCOPED_TRACE(press.status);
+        app.runState = press.state;
+        EXPECT_EQ(SendCommand(IDC_LANGUAGE), TRUE);
+        EXPECT_EQ(StoredLanguage(), press.stored);
+        ExpectTranslatedLabels(app.mainWindow, *press.strings);
+        EXPECT_EQ(ItemText(IDC_STATUS), press.strings->entries[press.status]);
+        EXPECT_EQ(ItemText(IDC_LANGUAGE), "DE | EN");
+        EXPECT_EQ(WindowText(app.mainWindow), PRODUCT_TITLE);
         SendCommand(IDC_ABOUT);
-        ASSERT_EQ(boxes.calls().size(), 1u);
-        EXPECT_EQ(boxes.calls()[0].caption, Text(StrAboutTitle));
-        std::string before = ItemText(IDC_GROUP_ACTION);
-        SendCommand(IDC_LANGUAGE);
-        EXPECT_NE(ItemText(IDC_GROUP_ACTION), before);
     }
     app.runState = RunState::Idle;
+
+    auto aboutIn = [](const StringTable& strings) {
+        return AllOf(Field(&RecordedMessageBox::owner, app.mainWindow),
+                     Field(&RecordedMessageBox::text, strings.entries[StrAboutText]),
+                     Field(&RecordedMessageBox::caption, strings.entries[StrAboutTitle]),
+                     Field(&RecordedMessageBox::flags, static_cast<UINT>(MB_ICONINFORMATION)));
+    };
+    EXPECT_THAT(boxes.calls(), ElementsAre(aboutIn(EnglishStrings), aboutIn(GermanStrings), aboutIn(EnglishStrings),
+                                           aboutIn(GermanStrings), aboutIn(EnglishStrings)));
 }
 
 // A stand-in entry that only a refresh removes.
@@ -314,7 +301,7 @@ TEST_F(MainWindow, RefreshActsOnlyWhileIdle) {
                            reinterpret_cast<LPARAM>(Marker)),
               CB_ERR);
     EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_TRUE(Checked(IDC_TRIG_AT));
+    EXPECT_THAT(CheckedTriggers(), ElementsAre(IDC_TRIG_AT));
 }
 
 TEST_F(MainWindow, ChoosingAProcessWhileIdleSelectsTheProcessTrigger) {
@@ -325,11 +312,11 @@ TEST_F(MainWindow, ChoosingAProcessWhileIdleSelectsTheProcessTrigger) {
     SendCommand(IDC_PROCESS_LIST, CBN_DROPDOWN);
     SendCommand(IDC_PROCESS_LIST, CBN_CLOSEUP);
     SendCommand(IDC_PROCESS_LIST, CBN_SELENDOK);
-    EXPECT_TRUE(Checked(IDC_TRIG_AT));
+    EXPECT_THAT(CheckedTriggers(), ElementsAre(IDC_TRIG_AT));
     for (RunState state : {RunState::Waiting, RunState::Warning, RunState::Executing}) {
         app.runState = state;
         SendCommand(IDC_PROCESS_LIST, CBN_SELCHANGE);
-        EXPECT_TRUE(Checked(IDC_TRIG_AT));
+        EXPECT_THAT(CheckedTriggers(), ElementsAre(IDC_TRIG_AT));
     }
     app.runState = RunState::Idle;
 
@@ -341,7 +328,7 @@ TEST_F(MainWindow, ChoosingAProcessWhileIdleSelectsTheProcessTrigger) {
     if (!IsDialogMessageA(app.mainWindow, &key)) DispatchMessageA(&key);
     PumpFor(20);
     EXPECT_NE(SendMessageA(list, CB_GETCURSEL, 0, 0), 0);
-    for (int id = IDC_TRIG_NOW; id <= IDC_TRIG_PROCESS; ++id) EXPECT_EQ(Checked(id), id == IDC_TRIG_PROCESS) << id;
+    EXPECT_THAT(CheckedTriggers(), ElementsAre(IDC_TRIG_PROCESS));
 }
 
 TEST_F(MainWindow, CloseDestroysTheWindowAndPostsQuit) {
@@ -376,7 +363,6 @@ TEST_F(MainWindow, PlainFrameLeavesPaintingAndMouseToTheDialogManager) {
 
 TEST_F(MainWindow, UnknownTimersAndMessagesAreHarmless) {
     ASSERT_TRUE(OpenMainWindow());
-    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, 77, 0), TRUE);
     EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, TIMER_COUNTDOWN, 0), TRUE);
     EXPECT_EQ(app.runState, RunState::Idle);
     EXPECT_EQ(MainDialogProc(app.mainWindow, WM_APP + 3, 0, 0), FALSE);
@@ -400,127 +386,9 @@ TEST_F(MainWindow, MissingControlsMakeTheirMessagesNoOps) {
     EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr);
     EXPECT_EQ(app.processList, nullptr);
     EXPECT_EQ(app.stopButton, nullptr);
-    MessageBoxRecorder boxes;
     for (int id : {IDC_REFRESH, IDC_PROCESS_LIST, IDC_LANGUAGE, IDC_STOP}) EXPECT_EQ(SendCommand(id), TRUE);
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_EQ(StoredLanguage(), "de");
-}
-
-}  // namespace
-
-namespace {
-
-// The commands and messages that reach the trigger engine, with its real procedures.
-class MainWindowRouting : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(OpenMainWindow(Frame::Plain));
-        SetAtHoursAhead();
-    }
-    // The default run's time two hours ahead: START then always arms a wait thread,
-    // whatever the time of day.
-    void SetAtHoursAhead() {
-        SYSTEMTIME now = {};
-        GetLocalTime(&now);
-        SetDlgItemTextA(app.mainWindow, IDC_AT_HOURS, std::to_string((now.wHour + 2) % 24).c_str());
-    }
-    void TearDown() override {
-        if (app.waitThread) {
-            SetEvent(app.cancelEvent);
-            WaitForSingleObject(app.waitThread, 5000);
-            CloseHandle(app.waitThread);
-            app.waitThread = nullptr;
-        }
-        CloseMainWindow();
-    }
-
-    // START arms the default shut-down at 07:00 for real, due at once near that hour.
-    PowerCallGuard guard;
-};
-
-TEST_F(MainWindowRouting, StartArmsOnlyWhileIdle) {
-    MessageBoxRecorder boxes;
-    SetDlgItemTextA(app.mainWindow, IDC_AT_HOURS, "24");
-    for (RunState state : {RunState::Waiting, RunState::Warning, RunState::Executing}) {
-        app.runState = state;
-        EXPECT_EQ(SendCommand(IDC_START), TRUE);
-        EXPECT_EQ(app.runState, state);
-    }
-    EXPECT_TRUE(boxes.calls().empty());
-
-    app.runState = RunState::Idle;
-    SendCommand(IDC_START);
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_EQ(boxes.calls()[0].text, Text(StrErrTime));
-
-    SetAtHoursAhead();
-    SendCommand(IDC_START);
-    EXPECT_EQ(app.runState, RunState::Waiting);
-    EXPECT_TRUE(app.waitThread != nullptr);
-    EXPECT_FALSE(IsWindowEnabled(app.startButton));
-}
-
-TEST_F(MainWindowRouting, StopDoesNothingWhileIdleOrExecuting) {
-    for (RunState state : {RunState::Idle, RunState::Executing}) {
-        app.runState = state;
-        EXPECT_EQ(SendCommand(IDC_STOP), TRUE);
-        EXPECT_EQ(app.runState, state);
-        EXPECT_FALSE(Signalled(app.cancelEvent));
-        EXPECT_EQ(ItemText(IDC_STATUS), Text(StrStatusReady));
-    }
-    app.runState = RunState::Idle;
-}
-
-TEST_F(MainWindowRouting, TriggerFiredStartsTheWarningAndTicksCountItDown) {
-    // Only the low 32 bits of wParam are the seconds.
-    EXPECT_EQ(MainDialogProc(app.mainWindow, MsgTriggerFired, static_cast<WPARAM>(0x100000000ull + 30), 0), TRUE);
-    EXPECT_EQ(app.runState, RunState::Warning);
-    EXPECT_EQ(app.remainingSeconds, 30u);
-    EXPECT_TRUE(app.warningWindow != nullptr);
-    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, TIMER_COUNTDOWN, 0), TRUE);
-    EXPECT_EQ(app.remainingSeconds, 29u);
-    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, 77, 0), TRUE);
-    EXPECT_EQ(app.remainingSeconds, 29u);
-
-    // A wait that ended after firing leaves the warning running.
-    EXPECT_EQ(MainDialogProc(app.mainWindow, MsgWaitEnded, 0, 0), TRUE);
-    EXPECT_EQ(app.runState, RunState::Warning);
-
-    SendCommand(IDC_STOP);
-    EXPECT_EQ(app.runState, RunState::Idle);
-    EXPECT_EQ(app.warningWindow, nullptr);
-}
-
-TEST_F(MainWindowRouting, WaitEndedWithoutFiringReturnsToIdle) {
-    app.runState = RunState::Waiting;
-    EXPECT_EQ(MainDialogProc(app.mainWindow, MsgWaitEnded, static_cast<WPARAM>(0x700000001ull), 0), TRUE);
-    EXPECT_EQ(app.runState, RunState::Idle);
-    EXPECT_EQ(ItemText(IDC_STATUS), Text(StrStatusCancelled));
-}
-
-// What the countdown timer is when the window that owns it is about to go: destroying
-// the window would kill every timer anyway.
-IatPatch* destroyPatch = nullptr;
-BOOL countdownAliveAtDestroy = TRUE;
-BOOL WINAPI CheckTimerThenDestroyWindow(HWND window) {
-    if (window == app.mainWindow) countdownAliveAtDestroy = KillTimer(window, TIMER_COUNTDOWN);
-    return destroyPatch->originalAs<BOOL(WINAPI*)(HWND)>()(window);
-}
-
-TEST_F(MainWindowRouting, ClosingDuringTheWarningStopsTheCountdownFirst) {
-    MainDialogProc(app.mainWindow, MsgTriggerFired, 30, 0);
-    ASSERT_EQ(app.runState, RunState::Warning);
-    HWND warning = app.warningWindow;
-    {
-        IatPatch patch("user32.dll", "DestroyWindow", AsPatch(&CheckTimerThenDestroyWindow));
-        destroyPatch = &patch;
-        ASSERT_TRUE(patch.active());
-        MainDialogProc(app.mainWindow, WM_CLOSE, 0, 0);
-        destroyPatch = nullptr;
-    }
-    EXPECT_FALSE(countdownAliveAtDestroy);
-    EXPECT_FALSE(IsWindow(warning));
-    EXPECT_EQ(app.runState, RunState::Idle);
 }
 
 }  // namespace

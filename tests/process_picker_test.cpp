@@ -285,8 +285,8 @@ TEST_F(ProcessPicker, ListsOnlyTheUsersOwnSessionWithoutSystemHelpers) {
     EXPECT_EQ(ListEntries(), expected);
     EXPECT_EQ(ListEntries()[0].text, "a.exe   [PID 42]");
     EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_AT), BST_CHECKED);
-    EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_PROCESS), BST_UNCHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_AT), static_cast<UINT>(BST_CHECKED));
+    EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_PROCESS), static_cast<UINT>(BST_UNCHECKED));
 
     EXPECT_EQ(fake.snapshotFlags, static_cast<DWORD>(TH32CS_SNAPPROCESS));
     EXPECT_EQ(fake.snapshotProcessId, 0u);
@@ -485,7 +485,7 @@ TEST_F(RunningProcesses, AChildAppearsWithItsIdAndAnExcludedNameDoesNot) {
                                                              static_cast<LRESULT>(GetCurrentProcessId()), 0)))));
     EXPECT_THAT(entries, Not(Contains(Field(&Entry::text, StartsWith("process_picker_test.exe")))));
     EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_PROCESS), BST_UNCHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(app.mainWindow, IDC_TRIG_PROCESS), static_cast<UINT>(BST_UNCHECKED));
 }
 
 }  // namespace

@@ -17,16 +17,20 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-struct TemplateHeader {
+// The extended dialog template's header: fixed fields, three strings, the font
+// fields and the typeface, packed as the resource stores them.
+#pragma pack(push, 2)
+struct TemplateFixed {
     WORD version, signature;
     DWORD helpId, extendedStyle, style;
     WORD controls;
     short x, y, cx, cy;
-    std::wstring menu, windowClass, title;
+};
+struct TemplateFont {
     WORD pointSize, weight;
     BYTE italic, charset;
-    std::wstring typeface;
 };
+#pragma pack(pop)
 
 // Reads a 0-terminated UTF-16 string or an 0xFFFF ordinal; leaves `at` behind it.
 std::wstring ReadSzOrOrdinal(const WORD*& at) {
@@ -49,58 +53,37 @@ protected:
         if (module_) FreeLibrary(module_);
     }
 
-    static bool ReadTemplate(WORD id, TemplateHeader* header) {
-        HRSRC resource = FindResourceExA(module_, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(id), 1033);
-        if (!resource) return false;
-        const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(module_, resource)));
-        if (!data) return false;
-        const WORD* at = reinterpret_cast<const WORD*>(data);
-        header->version = at[0];
-        header->signature = at[1];
-        memcpy(&header->helpId, data + 4, 4);
-        memcpy(&header->extendedStyle, data + 8, 4);
-        memcpy(&header->style, data + 12, 4);
-        at = reinterpret_cast<const WORD*>(data + 16);
-        header->controls = at[0];
-        header->x = static_cast<short>(at[1]);
-        header->y = static_cast<short>(at[2]);
-        header->cx = static_cast<short>(at[3]);
-        header->cy = static_cast<short>(at[4]);
-        at += 5;
-        header->menu = ReadSzOrOrdinal(at);
-        header->windowClass = ReadSzOrOrdinal(at);
-        header->title = ReadSzOrOrdinal(at);
-        header->pointSize = at[0];
-        header->weight = at[1];
-        header->italic = static_cast<BYTE>(at[2] & 0xFF);
-        header->charset = static_cast<BYTE>(at[2] >> 8);
-        at += 3;
-        header->typeface = ReadSzOrOrdinal(at);
-        return true;
-    }
-
     static void ExpectTemplate(WORD id, DWORD extendedStyle, DWORD style, short cx, short cy) {
         SCOPED_TRACE(id);
-        TemplateHeader header;
-        ASSERT_TRUE(ReadTemplate(id, &header)) << "template missing or not in language 1033";
-        EXPECT_EQ(header.version, 1);
-        EXPECT_EQ(header.signature, 0xFFFF);
-        EXPECT_EQ(header.helpId, 0u);
-        EXPECT_EQ(header.extendedStyle, extendedStyle);
-        EXPECT_EQ(header.style, style);
-        EXPECT_EQ(header.controls, 0);
-        EXPECT_EQ(header.x, 0);
-        EXPECT_EQ(header.y, 0);
-        EXPECT_EQ(header.cx, cx);
-        EXPECT_EQ(header.cy, cy);
-        EXPECT_EQ(header.menu, L"");
-        EXPECT_EQ(header.windowClass, L"");
-        EXPECT_EQ(header.title, L"" TEST_PRODUCT_TITLE);
-        EXPECT_EQ(header.pointSize, 8);
-        EXPECT_EQ(header.weight, 400);
-        EXPECT_EQ(header.italic, 0);
-        EXPECT_EQ(header.charset, 1);
-        EXPECT_EQ(header.typeface, L"MS Sans Serif");
+        HRSRC resource = FindResourceExA(module_, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(id), 1033);
+        ASSERT_NE(resource, nullptr) << "template missing or not in language 1033";
+        const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(module_, resource)));
+        ASSERT_NE(data, nullptr);
+        TemplateFixed fixed;
+        memcpy(&fixed, data, sizeof(fixed));
+        const WORD* at = reinterpret_cast<const WORD*>(data + sizeof(fixed));
+        EXPECT_EQ(ReadSzOrOrdinal(at), L"") << "menu";
+        EXPECT_EQ(ReadSzOrOrdinal(at), L"") << "window class";
+        EXPECT_EQ(ReadSzOrOrdinal(at), L"" TEST_PRODUCT_TITLE);
+        TemplateFont font;
+        memcpy(&font, at, sizeof(font));
+        at += sizeof(font) / sizeof(WORD);
+        EXPECT_EQ(ReadSzOrOrdinal(at), L"MS Sans Serif");
+
+        EXPECT_EQ(fixed.version, 1);
+        EXPECT_EQ(fixed.signature, 0xFFFF);
+        EXPECT_EQ(fixed.helpId, 0u);
+        EXPECT_EQ(fixed.extendedStyle, extendedStyle);
+        EXPECT_EQ(fixed.style, style);
+        EXPECT_EQ(fixed.controls, 0);
+        EXPECT_EQ(fixed.x, 0);
+        EXPECT_EQ(fixed.y, 0);
+        EXPECT_EQ(fixed.cx, cx);
+        EXPECT_EQ(fixed.cy, cy);
+        EXPECT_EQ(font.pointSize, 8);
+        EXPECT_EQ(font.weight, 400);
+        EXPECT_EQ(font.italic, 0);
+        EXPECT_EQ(font.charset, 1);
     }
 
     static HMODULE module_;

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "app/App.h"
 #include "engine/Engine.h"
 #include "i18n/Strings.h"
 #include "support/EngineHarness.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/Processes.h"
+#include "ui/main/MainWindow.h"
 
 namespace {
 
@@ -60,6 +62,15 @@ DWORD WINAPI FailingMultipleWait(DWORD count, const HANDLE* handles, BOOL all, D
         return WAIT_FAILED;
     }
     return multipleWaitPatch->originalAs<decltype(&WaitForMultipleObjects)>()(count, handles, all, milliseconds);
+}
+
+// What the countdown timer is when the window that owns it is about to go: destroying
+// the window would kill every timer anyway.
+IatPatch* destroyPatch = nullptr;
+BOOL countdownAliveAtDestroy = TRUE;
+BOOL WINAPI CheckTimerThenDestroyWindow(HWND window) {
+    if (window == app.mainWindow) countdownAliveAtDestroy = KillTimer(window, TIMER_COUNTDOWN);
+    return destroyPatch->originalAs<BOOL(WINAPI*)(HWND)>()(window);
 }
 
 class RunStatesTest : public EngineTest {
@@ -353,17 +364,60 @@ TEST_F(RunStatesTest, ClosingTheMainWindowCancelsFirst) {
     EXPECT_TRUE(actionCalls.empty());
 }
 
-TEST_F(RunStatesTest, ClosingTheMainWindowDuringTheWarningStopsTheCountdown) {
+TEST_F(RunStatesTest, ClosingTheMainWindowDuringTheWarningStopsTheCountdownFirst) {
     app.action = ActionKind::ShutDown;
     EnterWaiting();
     OnTriggerFired(1);
     HWND warning = app.warningWindow;
     ASSERT_NE(warning, nullptr);
-    SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+    countdownAliveAtDestroy = TRUE;
+    {
+        IatPatch patch("user32.dll", "DestroyWindow", AsPatch(&CheckTimerThenDestroyWindow));
+        destroyPatch = &patch;
+        ASSERT_TRUE(patch.active());
+        SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+        destroyPatch = nullptr;
+    }
+    EXPECT_FALSE(countdownAliveAtDestroy);
+    EXPECT_FALSE(IsWindow(app.mainWindow));
     EXPECT_FALSE(IsWindow(warning));
     EXPECT_EQ(app.runState, RunState::Idle);
-    PumpFor(1300);
     EXPECT_TRUE(actionCalls.empty());
+}
+
+// The wait thread's two messages and the countdown timer reach the engine through the
+// main window's procedure.
+TEST_F(RunStatesTest, TheMainWindowHandsTheEngineItsMessagesAndTimer) {
+    app.runState = RunState::Waiting;
+    // A wait that ended without firing; only the low 32 bits of wParam are the code.
+    EXPECT_EQ(MainDialogProc(app.mainWindow, MsgWaitEnded, static_cast<WPARAM>(0x700000001ull), 0), TRUE);
+    EXPECT_EQ(app.runState, RunState::Idle);
+    EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusCancelled));
+
+    // Only the low 32 bits of wParam are the seconds.
+    EXPECT_EQ(MainDialogProc(app.mainWindow, MsgTriggerFired, static_cast<WPARAM>(0x100000000ull + 30), 0), TRUE);
+    EXPECT_EQ(app.runState, RunState::Warning);
+    EXPECT_EQ(app.remainingSeconds, 30u);
+    EXPECT_NE(app.warningWindow, nullptr);
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, TIMER_COUNTDOWN, 0), TRUE);
+    EXPECT_EQ(app.remainingSeconds, 29u);
+    EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, 77, 0), TRUE);
+    EXPECT_EQ(app.remainingSeconds, 29u);
+
+    // A wait that ended after firing leaves the warning running.
+    EXPECT_EQ(MainDialogProc(app.mainWindow, MsgWaitEnded, 0, 0), TRUE);
+    EXPECT_EQ(app.runState, RunState::Warning);
+}
+
+TEST_F(RunStatesTest, StopDoesNothingWhileIdleOrExecuting) {
+    for (RunState state : {RunState::Idle, RunState::Executing}) {
+        app.runState = state;
+        EXPECT_EQ(SendCommand(IDC_STOP), TRUE);
+        EXPECT_EQ(app.runState, state);
+        EXPECT_FALSE(Signalled(app.cancelEvent));
+        EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusReady));
+    }
+    app.runState = RunState::Idle;
 }
 
 TEST_F(RunStatesTest, LanguageSwitchWhileStoppingShowsWaitingAgainAndStillCancels) {

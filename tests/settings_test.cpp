@@ -1,5 +1,6 @@
 // The settings store on the real registry: repair rules for NoSkin, the first-byte
 // rule for Language, the exact bytes written, and a key the user may only read.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -40,7 +41,7 @@ bool KeyExists() {
     return true;
 }
 
-const std::vector<BYTE> DwordZero = {0, 0, 0, 0};
+using ::testing::ElementsAre;
 
 class SettingsStore : public ::testing::Test {
 protected:
@@ -55,7 +56,7 @@ protected:
         StoredValue stored = GetValue("NoSkin");
         EXPECT_TRUE(stored.exists);
         EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD));
-        EXPECT_EQ(stored.bytes, DwordZero);
+        EXPECT_THAT(stored.bytes, ElementsAre(0, 0, 0, 0));
     }
 };
 
@@ -73,7 +74,7 @@ TEST_F(SettingsStore, NoSkinOneSelectsPlainFrameAndStays) {
     app.noSkin = 7;
     LoadNoSkinSetting();
     EXPECT_EQ(app.noSkin, 1);
-    EXPECT_EQ(GetValue("NoSkin").bytes, (std::vector<BYTE>{1, 0, 0, 0}));
+    EXPECT_THAT(GetValue("NoSkin").bytes, ElementsAre(1, 0, 0, 0));
 }
 
 TEST_F(SettingsStore, NoSkinZeroIsKept) {
@@ -148,11 +149,11 @@ TEST_F(SettingsStore, WriteStoresExactlyThreeBytes) {
     WriteLanguageSetting(1);
     StoredValue stored = GetValue("Language");
     EXPECT_EQ(stored.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(stored.bytes, (std::vector<BYTE>{'d', 'e', 0}));
+    EXPECT_THAT(stored.bytes, ElementsAre('d', 'e', 0));
     WriteLanguageSetting(0);
-    EXPECT_EQ(GetValue("Language").bytes, (std::vector<BYTE>{'e', 'n', 0}));
+    EXPECT_THAT(GetValue("Language").bytes, ElementsAre('e', 'n', 0));
     WriteLanguageSetting(5);  // anything but German is English
-    EXPECT_EQ(GetValue("Language").bytes, (std::vector<BYTE>{'e', 'n', 0}));
+    EXPECT_THAT(GetValue("Language").bytes, ElementsAre('e', 'n', 0));
 }
 
 // A key the user may only read: opening it for writing is refused. NoSkin cannot be
@@ -179,8 +180,8 @@ TEST_F(SettingsStore, ReadOnlyKeyKeepsSkinnedFrameButStillReadsLanguage) {
         EXPECT_EQ(app.language, 0);
         EXPECT_STREQ(Text(StrStatusReady), "Ready.");
     }
-    EXPECT_EQ(GetValue("Language").bytes, (std::vector<BYTE>{'d', 'e', 0}));
-    EXPECT_EQ(GetValue("NoSkin").bytes, (std::vector<BYTE>{1, 0, 0, 0}));
+    EXPECT_THAT(GetValue("Language").bytes, ElementsAre('d', 'e', 0));
+    EXPECT_THAT(GetValue("NoSkin").bytes, ElementsAre(1, 0, 0, 0));
 }
 
 }  // namespace

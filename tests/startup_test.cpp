@@ -119,23 +119,10 @@ protected:
     }
 
     static DWORD WINAPI ProgramThread(LPVOID) { RunProgram(); }
+    static HANDLE StartProgram() { return CreateThread(nullptr, 0, ProgramThread, nullptr, 0, nullptr); }
 
-    // Runs the program; when it opens its window, closes it after `whileOpen`.
-    DWORD Run(const std::function<void()>& whileOpen = [] {}) {
-        HANDLE thread = CreateThread(nullptr, 0, ProgramThread, nullptr, 0, nullptr);
-        HANDLE threadHandle = thread;
-        bool opened = PumpUntil(
-            [&] {
-                return (app.mainWindow && IsWindowVisible(app.mainWindow)) ||
-                       WaitForSingleObject(threadHandle, 0) == WAIT_OBJECT_0;
-            },
-            10000);
-        EXPECT_TRUE(opened);
-        if (app.mainWindow && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
-            windowWasVisible_ = IsWindowVisible(app.mainWindow) != FALSE;
-            whileOpen();
-            PostMessageA(app.mainWindow, WM_CLOSE, 0, 0);
-        }
+    // Waits for the program's thread to end; its exit code, or STILL_ACTIVE.
+    static DWORD ExitCodeOf(HANDLE thread) {
         EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
         DWORD code = STILL_ACTIVE;
         GetExitCodeThread(thread, &code);
@@ -143,12 +130,25 @@ protected:
         return code;
     }
 
+    // Runs the program; when it opens its window, closes it after `whileOpen`.
+    DWORD Run(const std::function<void()>& whileOpen = [] {}) {
+        HANDLE thread = StartProgram();
+        EXPECT_TRUE(
+            PumpUntil([&] { return (app.mainWindow && IsWindowVisible(app.mainWindow)) || Signalled(thread); }, 10000));
+        if (app.mainWindow && !Signalled(thread)) {
+            windowWasVisible_ = IsWindowVisible(app.mainWindow) != FALSE;
+            whileOpen();
+            PostMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+        }
+        return ExitCodeOf(thread);
+    }
+
     bool windowWasVisible_ = false;
     std::unique_ptr<IatPatch> exitPatch_, eventPatch_, dialogPatch_, loadPatch_, procPatch_;
+    MessageBoxRecorder boxes;
 };
 
 TEST_F(StartUp, OpensTheSkinnedTemplateAndExitsWithZeroWhenClosed) {
-    MessageBoxRecorder boxes;
     EXPECT_EQ(Run(), 0u);
     EXPECT_EQ(dialogTemplates, std::vector<WORD>{IDD_MAIN_SKINNED});
     EXPECT_TRUE(windowWasVisible_);
@@ -164,7 +164,6 @@ TEST_F(StartUp, NoSkinChoosesTheTemplate) {
         ResetAppState();
         dialogTemplates.clear();
         StoreSetting("NoSkin", REG_DWORD, &values[i], 4);
-        MessageBoxRecorder boxes;
         EXPECT_EQ(Run(), 0u);
         EXPECT_EQ(dialogTemplates, std::vector<WORD>{expected[i]});
     }
@@ -173,7 +172,6 @@ TEST_F(StartUp, NoSkinChoosesTheTemplate) {
 TEST_F(StartUp, CancelEventFailureReportsInTheChosenLanguageAndExitsWithOne) {
     StoreSetting("Language", REG_SZ, "de", 3);
     failCreateEvent = true;
-    MessageBoxRecorder boxes;
     EXPECT_EQ(Run(), 1u);
     EXPECT_TRUE(dialogTemplates.empty()) << "no window may exist";
     ASSERT_EQ(boxes.calls().size(), 1u);
@@ -185,7 +183,6 @@ TEST_F(StartUp, CancelEventFailureReportsInTheChosenLanguageAndExitsWithOne) {
 
 TEST_F(StartUp, DialogFailureExitsWithOneSilentlyAndClosesTheEvent) {
     failCreateDialog = true;
-    MessageBoxRecorder boxes;
     EXPECT_EQ(Run(), 1u);
     EXPECT_TRUE(boxes.calls().empty());
     ASSERT_NE(createdEvent, nullptr);
@@ -194,7 +191,6 @@ TEST_F(StartUp, DialogFailureExitsWithOneSilentlyAndClosesTheEvent) {
 }
 
 TEST_F(StartUp, WindowManagerAnimationsAreSwitchedOffWhenAvailable) {
-    MessageBoxRecorder boxes;
     HWND window = nullptr;
     EXPECT_EQ(Run([&] { window = app.mainWindow; }), 0u);
     ASSERT_FALSE(dwmCalls.empty());
@@ -206,7 +202,6 @@ TEST_F(StartUp, WindowManagerAnimationsAreSwitchedOffWhenAvailable) {
 
 TEST_F(StartUp, MissingDwmapiStillOpensTheWindow) {
     hideDwmapi = true;
-    MessageBoxRecorder boxes;
     EXPECT_EQ(Run(), 0u);
     EXPECT_TRUE(windowWasVisible_);
     EXPECT_EQ(app.dwmSetAttribute, nullptr);
@@ -219,7 +214,6 @@ TEST_F(StartUp, MessageLoopOffersMessagesToTheWarningWindowFirst) {
     offers.clear();
     IatPatch recordOffers("user32.dll", "IsDialogMessageA", AsPatch(&RecordIsDialogMessageA));
     dialogMessagePatch = &recordOffers;
-    MessageBoxRecorder boxes;
     HWND warning = nullptr;
     HWND main = nullptr;
     EXPECT_EQ(Run([&] {
@@ -243,13 +237,7 @@ TEST_F(StartUp, MessageLoopOffersMessagesToTheWarningWindowFirst) {
 TEST_F(StartUp, FailingMessageRetrievalEndsLikeQuit) {
     getMessageCalls = 0;
     IatPatch failing("user32.dll", "GetMessageA", AsPatch(&FailingGetMessageA));
-    MessageBoxRecorder boxes;
-    HANDLE thread = CreateThread(nullptr, 0, ProgramThread, nullptr, 0, nullptr);
-    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeThread(thread, &code);
-    CloseHandle(thread);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(ExitCodeOf(StartProgram()), 0u);
     EXPECT_EQ(getMessageCalls, 1);
     EXPECT_EQ(app.cancelEvent, nullptr);
     if (app.mainWindow) DestroyWindow(app.mainWindow);

@@ -285,6 +285,30 @@ TEST_F(TriggerTest, ProcessTriggerOpensForWaitingOnlyAndHandsTheHandleToTheThrea
     EXPECT_EQ(app.monitoredProcess, nullptr);
 }
 
+// The button's command reaches START only from Idle.
+TEST_F(TriggerTest, TheStartCommandArmsOnlyWhileIdle) {
+    SetField(IDC_AT_HOURS, "24");
+    for (RunState state : {RunState::Waiting, RunState::Warning, RunState::Executing}) {
+        app.runState = state;
+        EXPECT_EQ(SendCommand(IDC_START), TRUE);
+        EXPECT_EQ(app.runState, state);
+    }
+    EXPECT_TRUE(boxes.calls().empty());
+
+    app.runState = RunState::Idle;
+    SendCommand(IDC_START);
+    ExpectRejected(StrErrTime);
+
+    // Two hours ahead a thread always waits, whatever the time of day.
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    SetField(IDC_AT_HOURS, std::to_string((now.wHour + 2) % 24));
+    SendCommand(IDC_START);
+    EXPECT_EQ(app.runState, RunState::Waiting);
+    EXPECT_NE(app.waitThread, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(app.startButton));
+}
+
 TEST_F(TriggerTest, AThreadThatCannotStartUndoesTheRun) {
     Sleeper child;
     ASSERT_NE(child.info.hProcess, nullptr);

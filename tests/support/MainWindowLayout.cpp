@@ -99,6 +99,13 @@ void ExpectControlsAsInTable(HWND window, const StringTable& strings, int yShift
     }
 }
 
+void ExpectTranslatedLabels(HWND window, const StringTable& strings) {
+    for (const LayoutControl& control : MainLayout) {
+        if (control.text == LiteralText || control.id == IDC_STATUS) continue;
+        EXPECT_EQ(WindowText(GetDlgItem(window, control.id)), strings.entries[control.text]) << control.id;
+    }
+}
+
 RECT TemplateWindowRect(int templateId) {
     HWND bare = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr, BareDialogProc, 0);
     RECT bounds = {};

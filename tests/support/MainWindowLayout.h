@@ -25,5 +25,9 @@ extern const LayoutControl MainLayout[27];
 // given language, styles, font (in this process) and rectangle, `yShift` pixels lower.
 void ExpectControlsAsInTable(HWND window, const StringTable& strings, int yShift);
 
+// Every label of the table that is a translated string (the status line aside, which
+// follows the run state) as `strings` words it.
+void ExpectTranslatedLabels(HWND window, const StringTable& strings);
+
 // The window rectangle the template alone gives, measured on a dialog that adds nothing.
 RECT TemplateWindowRect(int templateId);
