@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <memory>
 #include <vector>
 
 #include "support/IatPatch.h"
@@ -89,34 +88,21 @@ protected:
         ASSERT_NE(window, nullptr);
         calls = Calls();
         calls.window = window;
-        send.reset(new IatPatch("user32.dll", "SendMessageA", AsPatch(&RecordSend)));
-        post.reset(new IatPatch("user32.dll", "PostMessageA", AsPatch(&RecordPost)));
-        show.reset(new IatPatch("user32.dll", "ShowWindow", AsPatch(&RecordShow)));
-        place.reset(new IatPatch("user32.dll", "SetWindowPos", AsPatch(&RecordPlace)));
-        invalidate.reset(new IatPatch("user32.dll", "InvalidateRect", AsPatch(&RecordInvalidate)));
-        capture.reset(new IatPatch("user32.dll", "ReleaseCapture", AsPatch(&RecordReleaseCapture)));
-        ticks.reset(new IatPatch("kernel32.dll", "GetTickCount", AsPatch(&NextTick)));
-        doubleClick.reset(new IatPatch("user32.dll", "GetDoubleClickTime", AsPatch(&FakeDoubleClickTime)));
-        sendPatch = send.get();
-        postPatch = post.get();
-        placePatch = place.get();
-        invalidatePatch = invalidate.get();
-        for (IatPatch* patch : {send.get(), post.get(), show.get(), place.get(), invalidate.get(), capture.get(),
-                                ticks.get(), doubleClick.get()})
-            ASSERT_TRUE(patch->active());
+        sendPatch = patches.add("user32.dll", "SendMessageA", AsPatch(&RecordSend));
+        postPatch = patches.add("user32.dll", "PostMessageA", AsPatch(&RecordPost));
+        patches.add("user32.dll", "ShowWindow", AsPatch(&RecordShow));
+        placePatch = patches.add("user32.dll", "SetWindowPos", AsPatch(&RecordPlace));
+        invalidatePatch = patches.add("user32.dll", "InvalidateRect", AsPatch(&RecordInvalidate));
+        patches.add("user32.dll", "ReleaseCapture", AsPatch(&RecordReleaseCapture));
+        patches.add("kernel32.dll", "GetTickCount", AsPatch(&NextTick));
+        patches.add("user32.dll", "GetDoubleClickTime", AsPatch(&FakeDoubleClickTime));
+        ASSERT_TRUE(patches.allActive());
         RECT client;
         GetClientRect(window, &client);
         W = client.right;
     }
     void TearDown() override {
-        doubleClick.reset();
-        ticks.reset();
-        capture.reset();
-        invalidate.reset();
-        place.reset();
-        show.reset();
-        post.reset();
-        send.reset();
+        patches.clear();
         CloseMainWindow();
     }
 
@@ -135,7 +121,7 @@ protected:
 
     HWND window = nullptr;
     int W = 0;
-    std::unique_ptr<IatPatch> send, post, show, place, invalidate, capture, ticks, doubleClick;
+    IatPatches patches;
 };
 
 TEST_F(TitleBar, PressDragsOnlyInTheBandLeftOfTheCellsAndOutsideTheLogo) {
