@@ -196,8 +196,7 @@ TEST_F(TitleBar, TwoLogoReleasesWithinTheIntervalFlipThePaletteOnce) {
     EXPECT_EQ(app.lastLogoClickTick, 1000u);
     EXPECT_EQ(app.skinPalette, SkinPalette::Blue);
     // Releases elsewhere between the two do not disturb the pair.
-    EXPECT_FALSE(release(40, 10));
-    EXPECT_FALSE(release(100, 40));
+    EXPECT_THAT(answers(&TitleBar::release, {{40, 10}, {100, 40}}), Each(false));
     EXPECT_TRUE(logoRelease(1500));  // exactly the double-click time still counts
     EXPECT_EQ(app.skinPalette, SkinPalette::Amber);
     EXPECT_EQ(app.lastLogoClickTick, 0u);
