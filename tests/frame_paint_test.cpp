@@ -233,13 +233,11 @@ std::unique_ptr<DibCapture> PaintTallied(HWND window, bool failBrushes, bool fai
     GdiTally::brushes = GdiTally::pens = GdiTally::deleted = GdiTally::mostAlive = 0;
     GdiTally::failBrushes = failBrushes;
     GdiTally::failPens = failPens;
-    IatPatch brush("gdi32.dll", "CreateSolidBrush", AsPatch(&GdiTally::CreateSolidBrush));
-    IatPatch pen("gdi32.dll", "CreatePen", AsPatch(&GdiTally::CreatePen));
-    IatPatch remove("gdi32.dll", "DeleteObject", AsPatch(&GdiTally::DeleteObject));
-    GdiTally::brushPatch = &brush;
-    GdiTally::penPatch = &pen;
-    GdiTally::deletePatch = &remove;
-    EXPECT_TRUE(brush.active() && pen.active() && remove.active());
+    IatPatches patches;
+    GdiTally::brushPatch = patches.add("gdi32.dll", "CreateSolidBrush", AsPatch(&GdiTally::CreateSolidBrush));
+    GdiTally::penPatch = patches.add("gdi32.dll", "CreatePen", AsPatch(&GdiTally::CreatePen));
+    GdiTally::deletePatch = patches.add("gdi32.dll", "DeleteObject", AsPatch(&GdiTally::DeleteObject));
+    EXPECT_TRUE(patches.allActive());
     return PaintIntoDib(window, RGB(1, 2, 3), endPaints);
 }
 

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "app/App.h"
 #include "i18n/Strings.h"
+#include "support/FreshStateTest.h"
 #include "support/IatPatch.h"
 #include "support/TestSupport.h"
 
@@ -30,19 +30,12 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
     return lookupPatch->originalAs<FARPROC(WINAPI*)(HMODULE, LPCSTR)>()(module, name);
 }
 
-class LanguageSelection : public ::testing::Test {
+class LanguageSelection : public FreshStateTest {
 protected:
     void SetUp() override {
-        ResetAppState();
-        DeleteSettingsKey();
+        FreshStateTest::SetUp();
         uiLanguageFunctionMissing = false;
-        patch_.reset(new IatPatch("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress)));
-        lookupPatch = patch_.get();
-    }
-    void TearDown() override {
-        patch_.reset();
-        lookupPatch = nullptr;
-        DeleteSettingsKey();
+        lookupPatch = patches.add("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress));
     }
 
     int32_t LanguageFor(LANGID uiLanguage, const char* stored) {
@@ -54,8 +47,6 @@ protected:
         EXPECT_EQ(app.languageReady, 1);
         return app.language;
     }
-
-    std::unique_ptr<IatPatch> patch_;
 };
 
 TEST_F(LanguageSelection, InterfaceLanguageDecidesWithoutStoredSetting) {

@@ -4,12 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "i18n/Strings.h"
 #include "power/Power.h"
+#include "support/FreshStateTest.h"
 #include "support/IatPatch.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TestSupport.h"
@@ -35,7 +35,6 @@ HMODULE loadedPowrProf = nullptr;
 int openTokens = 0;  // opened minus closed
 int loadedModules = 0;
 IatPatch* openTokenPatch = nullptr;
-IatPatch* adjustPatch = nullptr;
 IatPatch* closePatch = nullptr;
 IatPatch* loadPatch = nullptr;
 IatPatch* procPatch = nullptr;
@@ -150,11 +149,10 @@ BOOL WINAPI FakeFreeLibrary(HMODULE module) {
     return freePatch->originalAs<decltype(&FreeLibrary)>()(module);
 }
 
-class PowerActionTest : public ::testing::Test {
+class PowerActionTest : public FreshStateTest {
 protected:
     void SetUp() override {
-        ResetAppState();
-        DeleteSettingsKey();
+        FreshStateTest::SetUp();
         app.instance = GetModuleHandleA(nullptr);
         InitLanguage();
         app.language = 0;
@@ -165,26 +163,18 @@ protected:
         loadedPowrProf = nullptr;
         openTokens = 0;
         loadedModules = 0;
-        patches.emplace_back(new IatPatch("advapi32.dll", "OpenProcessToken", AsPatch(&FakeOpenProcessToken)));
-        openTokenPatch = patches.back().get();
-        patches.emplace_back(
-            new IatPatch("advapi32.dll", "LookupPrivilegeValueA", AsPatch(&FakeLookupPrivilegeValueA)));
-        patches.emplace_back(
-            new IatPatch("advapi32.dll", "AdjustTokenPrivileges", AsPatch(&FakeAdjustTokenPrivileges)));
-        adjustPatch = patches.back().get();
-        patches.emplace_back(new IatPatch("kernel32.dll", "CloseHandle", AsPatch(&FakeCloseHandle)));
-        closePatch = patches.back().get();
-        patches.emplace_back(new IatPatch("user32.dll", "ExitWindowsEx", AsPatch(&FakeExitWindowsEx)));
-        patches.emplace_back(new IatPatch("kernel32.dll", "LoadLibraryA", AsPatch(&FakeLoadLibraryA)));
-        loadPatch = patches.back().get();
-        patches.emplace_back(new IatPatch("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress)));
-        procPatch = patches.back().get();
-        patches.emplace_back(new IatPatch("kernel32.dll", "FreeLibrary", AsPatch(&FakeFreeLibrary)));
-        freePatch = patches.back().get();
+        openTokenPatch = patches.add("advapi32.dll", "OpenProcessToken", AsPatch(&FakeOpenProcessToken));
+        patches.add("advapi32.dll", "LookupPrivilegeValueA", AsPatch(&FakeLookupPrivilegeValueA));
+        patches.add("advapi32.dll", "AdjustTokenPrivileges", AsPatch(&FakeAdjustTokenPrivileges));
+        closePatch = patches.add("kernel32.dll", "CloseHandle", AsPatch(&FakeCloseHandle));
+        patches.add("user32.dll", "ExitWindowsEx", AsPatch(&FakeExitWindowsEx));
+        loadPatch = patches.add("kernel32.dll", "LoadLibraryA", AsPatch(&FakeLoadLibraryA));
+        procPatch = patches.add("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress));
+        freePatch = patches.add("kernel32.dll", "FreeLibrary", AsPatch(&FakeFreeLibrary));
     }
 
     void TearDown() override {
-        patches.clear();
+        FreshStateTest::TearDown();
         ResetAppState();
     }
 
@@ -199,7 +189,6 @@ protected:
         EXPECT_EQ(app.suspendStateFunction, nullptr);
     }
 
-    std::vector<std::unique_ptr<IatPatch>> patches;
     MessageBoxRecorder boxes;
 };
 

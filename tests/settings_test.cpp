@@ -7,6 +7,7 @@
 
 #include "app/App.h"
 #include "i18n/Strings.h"
+#include "support/FreshStateTest.h"
 #include "support/IatPatch.h"
 #include "support/TestSupport.h"
 
@@ -43,14 +44,16 @@ bool KeyExists() {
 
 using ::testing::ElementsAre;
 
-class SettingsStore : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetAppState();
-        DeleteSettingsKey();
-    }
-    void TearDown() override { DeleteSettingsKey(); }
+// A value as a user or another program may have left it.
+struct RawValue {
+    const char* what;
+    DWORD type;
+    const void* data;
+    DWORD size;
+};
 
+class SettingsStore : public FreshStateTest {
+protected:
     void ExpectRepairedToZero() {
         EXPECT_EQ(app.noSkin, 0);
         StoredValue stored = GetValue("NoSkin");
@@ -90,19 +93,14 @@ TEST_F(SettingsStore, MalformedNoSkinValuesAreRepairedToDwordZero) {
     const ULONGLONG qwordOne = 1;
     const char textOne[] = "1";
     const WORD shortOne = 1;
-    struct Case {
-        const char* what;
-        DWORD type;
-        const void* data;
-        DWORD size;
-    } cases[] = {
+    const RawValue cases[] = {
         {"REG_DWORD 2", REG_DWORD, &two, 4},
         {"REG_SZ \"1\"", REG_SZ, textOne, 2},
         {"4-byte REG_BINARY 01 00 00 00", REG_BINARY, binaryOne, 4},
         {"8-byte REG_QWORD 1", REG_QWORD, &qwordOne, 8},
         {"2-byte REG_DWORD", REG_DWORD, &shortOne, 2},
     };
-    for (const Case& c : cases) {
+    for (const RawValue& c : cases) {
         SCOPED_TRACE(c.what);
         DeleteSettingsKey();
         StoreSetting("NoSkin", c.type, c.data, c.size);
@@ -114,28 +112,25 @@ TEST_F(SettingsStore, MalformedNoSkinValuesAreRepairedToDwordZero) {
 
 TEST_F(SettingsStore, LanguageIsJudgedByItsFirstByteOnly) {
     DWORD hundred = 100;  // first byte 0x64, the letter d
-    struct Case {
-        const char* what;
-        DWORD type;
-        const void* data;
-        DWORD size;
+    const struct {
+        RawValue value;
         LanguagePreference expected;
     } cases[] = {
-        {"de", REG_SZ, "de", 3, LanguagePreference::German},
-        {"en", REG_SZ, "en", 3, LanguagePreference::English},
-        {"DE", REG_SZ, "DE", 3, LanguagePreference::German},
-        {"English", REG_SZ, "English", 8, LanguagePreference::English},
-        {"deutsch", REG_SZ, "deutsch", 8, LanguagePreference::German},
-        {"fr", REG_SZ, "fr", 3, LanguagePreference::None},
-        {"empty", REG_SZ, "", 1, LanguagePreference::None},
-        {"REG_DWORD 100", REG_DWORD, &hundred, 4, LanguagePreference::German},
-        {"9 bytes starting with d", REG_SZ, "deutsch!", 9, LanguagePreference::None},
-        {"long value starting with e", REG_SZ, "english language", 17, LanguagePreference::None},
+        {{"de", REG_SZ, "de", 3}, LanguagePreference::German},
+        {{"en", REG_SZ, "en", 3}, LanguagePreference::English},
+        {{"DE", REG_SZ, "DE", 3}, LanguagePreference::German},
+        {{"English", REG_SZ, "English", 8}, LanguagePreference::English},
+        {{"deutsch", REG_SZ, "deutsch", 8}, LanguagePreference::German},
+        {{"fr", REG_SZ, "fr", 3}, LanguagePreference::None},
+        {{"empty", REG_SZ, "", 1}, LanguagePreference::None},
+        {{"REG_DWORD 100", REG_DWORD, &hundred, 4}, LanguagePreference::German},
+        {{"9 bytes starting with d", REG_SZ, "deutsch!", 9}, LanguagePreference::None},
+        {{"long value starting with e", REG_SZ, "english language", 17}, LanguagePreference::None},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value.what);
         DeleteSettingsKey();
-        StoreSetting("Language", c.type, c.data, c.size);
+        StoreSetting("Language", c.value.type, c.value.data, c.value.size);
         EXPECT_EQ(ReadLanguageSetting(), c.expected);
     }
 }

@@ -2,12 +2,13 @@
 // turned into ExitThread, so its exit code and its calls can be observed.
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/App.h"
 #include "i18n/Strings.h"
+#include "support/FreshStateTest.h"
 #include "support/IatPatch.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TestSupport.h"
@@ -90,32 +91,19 @@ BOOL WINAPI FailingGetMessageA(LPMSG, HWND, UINT, UINT) {
     return -1;
 }
 
-class StartUp : public ::testing::Test {
+class StartUp : public FreshStateTest {
 protected:
     void SetUp() override {
-        ResetAppState();
-        DeleteSettingsKey();
+        FreshStateTest::SetUp();
         failCreateEvent = failCreateDialog = hideDwmapi = false;
         dialogTemplates.clear();
         dwmCalls.clear();
         createdEvent = nullptr;
-        exitPatch_.reset(new IatPatch("kernel32.dll", "ExitProcess", AsPatch(&ExitProcessAsThread)));
-        eventPatch_.reset(new IatPatch("kernel32.dll", "CreateEventA", AsPatch(&FakeCreateEventA)));
-        createEventPatch = eventPatch_.get();
-        dialogPatch_.reset(new IatPatch("user32.dll", "CreateDialogParamA", AsPatch(&FakeCreateDialogParamA)));
-        createDialogPatch = dialogPatch_.get();
-        loadPatch_.reset(new IatPatch("kernel32.dll", "LoadLibraryA", AsPatch(&FakeLoadLibraryA)));
-        loadLibraryPatch = loadPatch_.get();
-        procPatch_.reset(new IatPatch("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress)));
-        lookupPatch = procPatch_.get();
-    }
-    void TearDown() override {
-        procPatch_.reset();
-        loadPatch_.reset();
-        dialogPatch_.reset();
-        eventPatch_.reset();
-        exitPatch_.reset();
-        DeleteSettingsKey();
+        patches.add("kernel32.dll", "ExitProcess", AsPatch(&ExitProcessAsThread));
+        createEventPatch = patches.add("kernel32.dll", "CreateEventA", AsPatch(&FakeCreateEventA));
+        createDialogPatch = patches.add("user32.dll", "CreateDialogParamA", AsPatch(&FakeCreateDialogParamA));
+        loadLibraryPatch = patches.add("kernel32.dll", "LoadLibraryA", AsPatch(&FakeLoadLibraryA));
+        lookupPatch = patches.add("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress));
     }
 
     static DWORD WINAPI ProgramThread(LPVOID) { RunProgram(); }
@@ -144,7 +132,6 @@ protected:
     }
 
     bool windowWasVisible_ = false;
-    std::unique_ptr<IatPatch> exitPatch_, eventPatch_, dialogPatch_, loadPatch_, procPatch_;
     MessageBoxRecorder boxes;
 };
 

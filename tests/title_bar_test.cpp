@@ -1,9 +1,9 @@
 // Mouse handling of the self-drawn title bar, in-process with the window calls
 // recorded: zone bounds, the button cells, the logo double-click and the roll-up.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <memory>
 #include <vector>
 
 #include "support/IatPatch.h"
@@ -13,6 +13,8 @@
 #include "ui/skin/Skin.h"
 
 namespace {
+
+using ::testing::Each;
 
 struct PositionCall {
     HWND insertAfter;
@@ -89,43 +91,37 @@ protected:
         ASSERT_NE(window, nullptr);
         calls = Calls();
         calls.window = window;
-        send.reset(new IatPatch("user32.dll", "SendMessageA", AsPatch(&RecordSend)));
-        post.reset(new IatPatch("user32.dll", "PostMessageA", AsPatch(&RecordPost)));
-        show.reset(new IatPatch("user32.dll", "ShowWindow", AsPatch(&RecordShow)));
-        place.reset(new IatPatch("user32.dll", "SetWindowPos", AsPatch(&RecordPlace)));
-        invalidate.reset(new IatPatch("user32.dll", "InvalidateRect", AsPatch(&RecordInvalidate)));
-        capture.reset(new IatPatch("user32.dll", "ReleaseCapture", AsPatch(&RecordReleaseCapture)));
-        ticks.reset(new IatPatch("kernel32.dll", "GetTickCount", AsPatch(&NextTick)));
-        doubleClick.reset(new IatPatch("user32.dll", "GetDoubleClickTime", AsPatch(&FakeDoubleClickTime)));
-        sendPatch = send.get();
-        postPatch = post.get();
-        placePatch = place.get();
-        invalidatePatch = invalidate.get();
-        for (IatPatch* patch : {send.get(), post.get(), show.get(), place.get(), invalidate.get(), capture.get(),
-                                ticks.get(), doubleClick.get()})
-            ASSERT_TRUE(patch->active());
+        sendPatch = patches.add("user32.dll", "SendMessageA", AsPatch(&RecordSend));
+        postPatch = patches.add("user32.dll", "PostMessageA", AsPatch(&RecordPost));
+        patches.add("user32.dll", "ShowWindow", AsPatch(&RecordShow));
+        placePatch = patches.add("user32.dll", "SetWindowPos", AsPatch(&RecordPlace));
+        invalidatePatch = patches.add("user32.dll", "InvalidateRect", AsPatch(&RecordInvalidate));
+        patches.add("user32.dll", "ReleaseCapture", AsPatch(&RecordReleaseCapture));
+        patches.add("kernel32.dll", "GetTickCount", AsPatch(&NextTick));
+        patches.add("user32.dll", "GetDoubleClickTime", AsPatch(&FakeDoubleClickTime));
+        ASSERT_TRUE(patches.allActive());
         RECT client;
         GetClientRect(window, &client);
         W = client.right;
     }
     void TearDown() override {
-        doubleClick.reset();
-        ticks.reset();
-        capture.reset();
-        invalidate.reset();
-        place.reset();
-        show.reset();
-        post.reset();
-        send.reset();
+        patches.clear();
         CloseMainWindow();
     }
 
+public:  // the tests name these as members to hand to answers()
     BOOL press(int x, int y) { return OnTitleBarLButtonDown(window, MAKELPARAM(x, y)); }
     BOOL release(int x, int y) { return OnTitleBarLButtonUp(window, MAKELPARAM(x, y)); }
     BOOL rightPress(int x, int y) { return OnTitleBarRButtonDown(window, MAKELPARAM(x, y)); }
     BOOL logoRelease(DWORD tick, DWORD secondRead = 0) {
         calls.ticks = {tick, secondRead};
         return release(10, 10);
+    }
+    // Whether `act` handled each point, in order.
+    std::vector<bool> answers(BOOL (TitleBar::*act)(int, int), std::initializer_list<POINT> points) {
+        std::vector<bool> handled;
+        for (POINT p : points) handled.push_back((this->*act)(p.x, p.y) != FALSE);
+        return handled;
     }
     RECT windowRect() {
         RECT rect;
@@ -135,49 +131,37 @@ protected:
 
     HWND window = nullptr;
     int W = 0;
-    std::unique_ptr<IatPatch> send, post, show, place, invalidate, capture, ticks, doubleClick;
+    IatPatches patches;
 };
 
 TEST_F(TitleBar, PressDragsOnlyInTheBandLeftOfTheCellsAndOutsideTheLogo) {
     RECT before = windowRect();
-    EXPECT_TRUE(press(10, 10));
-    EXPECT_TRUE(press(3, 2));
-    EXPECT_TRUE(press(31, 20));
+    EXPECT_THAT(answers(&TitleBar::press, {{10, 10}, {3, 2}, {31, 20}}), Each(true));
     EXPECT_TRUE(calls.nothing());
     RECT after = windowRect();
     EXPECT_TRUE(EqualRect(&before, &after));
 
-    EXPECT_FALSE(press(40, 3));
-    EXPECT_FALSE(press(40, 20));
-    EXPECT_FALSE(press(W - 60, 10));
-    EXPECT_FALSE(press(W - 1, 10));
-    EXPECT_FALSE(press(32, 21));
+    EXPECT_THAT(answers(&TitleBar::press, {{40, 3}, {40, 20}, {W - 60, 10}, {W - 1, 10}, {32, 21}}), Each(false));
     EXPECT_TRUE(calls.nothing());
 
     EXPECT_TRUE(press(40, 10));
     EXPECT_EQ(calls.drags, 1);
     EXPECT_EQ(calls.captureReleases, 1);
-    EXPECT_TRUE(press(W - 61, 4));
-    EXPECT_TRUE(press(32, 19));
-    EXPECT_TRUE(press(2, 10));  // the frame left of the logo zone is band rows too
+    // The frame left of the logo zone is band rows too.
+    EXPECT_THAT(answers(&TitleBar::press, {{W - 61, 4}, {32, 19}, {2, 10}}), Each(true));
     EXPECT_EQ(calls.drags, 4);
     EXPECT_EQ(calls.otherNcPresses, 0);
 }
 
 TEST_F(TitleBar, ReleaseActsOnTheCellUnderIt) {
-    EXPECT_TRUE(release(W - 20, 10));
-    EXPECT_TRUE(release(W - 1, 10));
+    EXPECT_THAT(answers(&TitleBar::release, {{W - 20, 10}, {W - 1, 10}}), Each(true));
     EXPECT_EQ(calls.posted, (std::vector<UINT>{WM_CLOSE, WM_CLOSE}));
-    EXPECT_TRUE(release(W - 21, 10));
-    EXPECT_TRUE(release(W - 40, 19));
+    EXPECT_THAT(answers(&TitleBar::release, {{W - 21, 10}, {W - 40, 19}}), Each(true));
     EXPECT_EQ(calls.shown, (std::vector<int>{SW_MINIMIZE, SW_MINIMIZE}));
     EXPECT_TRUE(calls.placed.empty());
 
-    EXPECT_FALSE(release(W - 61, 10));
-    EXPECT_FALSE(release(40, 10));
-    EXPECT_FALSE(release(W - 10, 3));
-    EXPECT_FALSE(release(W - 10, 20));
-    EXPECT_FALSE(release(W - 50, 100));
+    EXPECT_THAT(answers(&TitleBar::release, {{W - 61, 10}, {40, 10}, {W - 10, 3}, {W - 10, 20}, {W - 50, 100}}),
+                Each(false));
     EXPECT_EQ(calls.posted.size(), 2u);
     EXPECT_EQ(calls.shown.size(), 2u);
     EXPECT_TRUE(calls.placed.empty());
@@ -212,8 +196,7 @@ TEST_F(TitleBar, TwoLogoReleasesWithinTheIntervalFlipThePaletteOnce) {
     EXPECT_EQ(app.lastLogoClickTick, 1000u);
     EXPECT_EQ(app.skinPalette, SkinPalette::Blue);
     // Releases elsewhere between the two do not disturb the pair.
-    EXPECT_FALSE(release(40, 10));
-    EXPECT_FALSE(release(100, 40));
+    EXPECT_THAT(answers(&TitleBar::release, {{40, 10}, {100, 40}}), Each(false));
     EXPECT_TRUE(logoRelease(1500));  // exactly the double-click time still counts
     EXPECT_EQ(app.skinPalette, SkinPalette::Amber);
     EXPECT_EQ(app.lastLogoClickTick, 0u);

@@ -43,3 +43,18 @@ IatPatch::IatPatch(const char* dllName, const char* functionName, void* replacem
 IatPatch::~IatPatch() {
     if (slot_) WriteSlot(slot_, original_);
 }
+
+IatPatch* IatPatches::add(const char* dllName, const char* functionName, void* replacement) {
+    patches_.emplace_back(new IatPatch(dllName, functionName, replacement));
+    return patches_.back().get();
+}
+
+bool IatPatches::allActive() const {
+    for (const std::unique_ptr<IatPatch>& patch : patches_)
+        if (!patch->active()) return false;
+    return true;
+}
+
+void IatPatches::clear() {
+    while (!patches_.empty()) patches_.pop_back();
+}

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <vector>
+
 class IatPatch {
 public:
     IatPatch(const char* dllName, const char* functionName, void* replacement);
@@ -22,6 +25,18 @@ public:
 private:
     void** slot_ = nullptr;
     void* original_ = nullptr;
+};
+
+// A fixture's patches: each stays until clear() or destruction, the newest removed first.
+class IatPatches {
+public:
+    ~IatPatches() { clear(); }
+    IatPatch* add(const char* dllName, const char* functionName, void* replacement);
+    bool allActive() const;
+    void clear();
+
+private:
+    std::vector<std::unique_ptr<IatPatch>> patches_;
 };
 
 // Finds the import slot of a function in a loaded module; null when not imported.
