@@ -42,8 +42,7 @@ TEST(LibrarySearch, PlantedDwmapiBesideTheProgramIsNeverLoaded) {
     DeleteSettingsKey();
     ChildProgram program;
     ASSERT_TRUE(program.start(folder + "Dormivex.exe", childEnvironment));
-    PostMessageA(program.mainWindow, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.waitForExit(), 0u);
+    EXPECT_EQ(program.close(), 0u);
     EXPECT_FALSE(FileExists(marker)) << "Dormivex loaded a DLL from its own folder";
 }
 

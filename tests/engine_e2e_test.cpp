@@ -5,6 +5,7 @@
 // in its own program, to keep the ten-second warnings from adding up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <thread>
@@ -37,25 +38,14 @@ void RunSideBySide(const std::vector<std::function<void()>>& scenarios) {
 }
 
 // Polls every 50 ms: the traces are read whole, by a dozen threads side by side.
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(50);
-    }
-    return true;
-}
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) { return PollUntil(done, timeoutMs, 50); }
 
-// Index of the first text equal to `text` at or after `from`, or -1.
-int IndexOf(const std::vector<std::string>& texts, const std::string& text, int from = 0) {
-    for (int i = from; i < static_cast<int>(texts.size()); ++i)
-        if (texts[i] == text) return i;
-    return -1;
-}
-
-void CloseAndExpectZero(TracedProgram& traced) {
-    PostMessageA(traced.program.mainWindow, WM_CLOSE, 0, 0);
-    EXPECT_EQ(traced.program.waitForExit(), 0u);
+// The main window's status showed `first` and, later, `then`.
+void ExpectStatusThen(const TracedProgram& traced, const std::string& first, const std::string& then) {
+    std::vector<std::string> texts = traced.statusTexts();
+    auto at = std::find(texts.begin(), texts.end(), first);
+    ASSERT_NE(at, texts.end()) << first;
+    EXPECT_NE(std::find(at + 1, texts.end(), then), texts.end()) << then << " after " << first;
 }
 
 // The warning's sentences as the trace shows them, timed by the program's own clock.
@@ -103,11 +93,8 @@ void NowSuspends(int action, bool force) {
     EXPECT_TRUE(traced.calls("user32.ExitWindowsEx").empty());
     EXPECT_TRUE(traced.calls("advapi32.AdjustTokenPrivileges").empty());
     ASSERT_TRUE(WaitFor([&] { return RemoteStatus(main) == "Ready."; }, 3000));
-    std::vector<std::string> texts = traced.statusTexts();
-    int executing = IndexOf(texts, "Executing action ...");
-    EXPECT_GE(executing, 0);
-    EXPECT_GE(IndexOf(texts, "Ready.", executing + 1), 0);
-    CloseAndExpectZero(traced);
+    ExpectStatusThen(traced, "Executing action ...", "Ready.");
+    EXPECT_EQ(traced.program.close(), 0u);
 }
 
 // Now, then one way of cancelling the warning once it is up; nothing is called.
@@ -134,7 +121,7 @@ void NowCancelled(const std::string& name, const std::function<void(HWND main, H
     EXPECT_TRUE(RemoteSettle(main));
     EXPECT_FALSE(traced.anyPowerCall());
     EXPECT_EQ(RemoteStatus(main), "Cancelled.");
-    CloseAndExpectZero(traced);
+    EXPECT_EQ(traced.program.close(), 0u);
 }
 
 // A countdown of an hour, then STOP: "Stopping ..." and then "Cancelled.".
@@ -148,12 +135,9 @@ void StopWhileWaiting() {
     ASSERT_TRUE(WaitFor([&] { return RemoteStatus(main) == "Cancelled."; }, 3000));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, IDC_START)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_STOP)));
-    std::vector<std::string> texts = traced.statusTexts();
-    int stopping = IndexOf(texts, "Stopping ...");
-    EXPECT_GE(stopping, 0);
-    EXPECT_GE(IndexOf(texts, "Cancelled.", stopping + 1), 0);
+    ExpectStatusThen(traced, "Stopping ...", "Cancelled.");
     EXPECT_FALSE(traced.anyPowerCall());
-    CloseAndExpectZero(traced);
+    EXPECT_EQ(traced.program.close(), 0u);
 }
 
 // Closing the main window while a countdown waits ends the program at once: from
@@ -162,7 +146,7 @@ void CloseWhileWaiting() {
     SCOPED_TRACE("close while waiting");
     TracedProgram traced;
     ASSERT_NO_FATAL_FAILURE(ArmCountdown(traced, "close-waiting", 1, true, "0", "1", "5"));
-    CloseAndExpectZero(traced);
+    EXPECT_EQ(traced.program.close(), 0u);
     double stopping = TimeOfText(traced, "Stopping ...");
     std::vector<TraceCall> exits = traced.calls(EXIT_PROCESS_CALL);
     ASSERT_GE(stopping, 0);
@@ -191,7 +175,7 @@ void PastedTextIsRejected() {
     Sleep(2000);
     EXPECT_EQ(RemoteStatus(main), "Ready.");
     EXPECT_FALSE(traced.anyPowerCall());
-    CloseAndExpectZero(traced);
+    EXPECT_EQ(traced.program.close(), 0u);
 }
 
 TEST_F(EngineEndToEnd, NowRunsEachSuspendActionAndEveryCancelStopsIt) {
@@ -242,7 +226,7 @@ TEST_F(EngineEndToEnd, CountdownAndProcessExitRunTheActionAfterTheirMinuteOfWarn
             EXPECT_LE(silent, 7500.0);
             EXPECT_EQ(LowByte(calls[0].args[0]), 0u);
             EXPECT_EQ(LowByte(calls[0].args[1]), 0u);
-            CloseAndExpectZero(traced);
+            EXPECT_EQ(traced.program.close(), 0u);
         },
         [] {
             SCOPED_TRACE("process exit");
@@ -271,7 +255,7 @@ TEST_F(EngineEndToEnd, CountdownAndProcessExitRunTheActionAfterTheirMinuteOfWarn
             EXPECT_EQ(LowByte(calls[0].args[0]), 1u);
             EXPECT_EQ(LowByte(calls[0].args[1]), 1u);
             EXPECT_EQ(LowByte(calls[0].args[2]), 0u);
-            CloseAndExpectZero(traced);
+            EXPECT_EQ(traced.program.close(), 0u);
         },
     });
 }

@@ -37,6 +37,17 @@ SIZE WindowSize(HWND window) {
     return {bounds.right - bounds.left, bounds.bottom - bounds.top};
 }
 
+// The main window measures its template, and its client area the template's units in
+// pixels, each with the band above the controls (0 without the skin) added.
+void ExpectMainWindowSize(HWND window, int templateId, int band) {
+    RECT bare = TemplateWindowRect(templateId);
+    SIZE size = WindowSize(window), client = ClientSize(window);
+    EXPECT_EQ(size.cx, bare.right - bare.left);
+    EXPECT_EQ(size.cy, bare.bottom - bare.top + band);
+    EXPECT_EQ(client.cx, MainClient.cx);
+    EXPECT_EQ(client.cy, MainClient.cy + band);
+}
+
 // Presses the about button and reads the box the program opens, then closes it.
 void ExpectAboutBox(ChildProgram& program, const StringTable& strings) {
     RemotePress(program.mainWindow, IDC_ABOUT);
@@ -63,26 +74,15 @@ protected:
         ASSERT_TRUE(program.start());
         window = program.mainWindow;
     }
-    // Closing the window ends the program with exit code 0.
-    void CloseAndExpectZero() {
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        EXPECT_EQ(program.waitForExit(), 0u);
-    }
     ChildProgram program;
     HWND window = nullptr;
 };
 
 TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
-    RECT bare = TemplateWindowRect(IDD_MAIN_SKINNED);
     ASSERT_NO_FATAL_FAILURE(Start("en", 0));
 
     ExpectControlsAsInTable(window, EnglishStrings, 0);
-    SIZE size = WindowSize(window);
-    EXPECT_EQ(size.cx, bare.right - bare.left);
-    EXPECT_EQ(size.cy, bare.bottom - bare.top + BandHeight);
-    SIZE client = ClientSize(window);
-    EXPECT_EQ(client.cx, MainClient.cx);
-    EXPECT_EQ(client.cy, MainClient.cy + BandHeight);
+    ExpectMainWindowSize(window, IDD_MAIN_SKINNED, BandHeight);
     EXPECT_EQ(ItemText(window, IDC_STATUS), "Ready.");
     EXPECT_EQ(ItemText(window, IDC_GROUP_ACTION), "Action");
     EXPECT_EQ(ItemText(window, IDC_LANGUAGE), "DE | EN");
@@ -105,25 +105,19 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
     RemotePress(window, IDC_START);
     HWND warning = FindProcessWindow(program.info.dwProcessId, "#32770", TEST_PRODUCT_TITLE " - Warning", 5000);
     ASSERT_TRUE(warning);
-    client = ClientSize(warning);
+    SIZE client = ClientSize(warning);
     EXPECT_EQ(client.cx, WarningClient.cx);
     EXPECT_EQ(client.cy, WarningClient.cy);
     RemotePress(warning, IDC_WARN_CANCEL);
     EXPECT_TRUE(WaitForStopEnabled(window, false, 5000));
-    CloseAndExpectZero();
+    EXPECT_EQ(program.close(), 0u);
 }
 
 TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
-    RECT bare = TemplateWindowRect(IDD_MAIN_PLAIN);
     ASSERT_NO_FATAL_FAILURE(Start("de", 1));
 
     ExpectControlsAsInTable(window, GermanStrings, -BandHeight);
-    SIZE size = WindowSize(window);
-    EXPECT_EQ(size.cx, bare.right - bare.left);
-    EXPECT_EQ(size.cy, bare.bottom - bare.top);
-    SIZE client = ClientSize(window);
-    EXPECT_EQ(client.cx, MainClient.cx);
-    EXPECT_EQ(client.cy, MainClient.cy);
+    ExpectMainWindowSize(window, IDD_MAIN_PLAIN, 0);
     EXPECT_EQ(ItemText(window, IDC_STATUS), "Bereit.");
     EXPECT_EQ(ItemText(window, IDC_STOP), "STOPP");
 
@@ -141,7 +135,7 @@ TEST_F(MainWindowEndToEnd, PlainWindowMovesEveryControlUpAndIgnoresClicks) {
     GetWindowRect(window, &after);
     EXPECT_TRUE(EqualRect(&before, &after));
     EXPECT_FALSE(IsIconic(window));
-    CloseAndExpectZero();
+    EXPECT_EQ(program.close(), 0u);
 }
 
 TEST_F(MainWindowEndToEnd, LanguageButtonSwitchesStoresAndTheAboutBoxFollows) {
@@ -161,7 +155,7 @@ TEST_F(MainWindowEndToEnd, LanguageButtonSwitchesStoresAndTheAboutBoxFollows) {
         EXPECT_EQ(ItemText(window, IDC_ABOUT), to.strings.entries[StrAbout]);
         ExpectAboutBox(program, to.strings);
     }
-    CloseAndExpectZero();
+    EXPECT_EQ(program.close(), 0u);
 }
 
 // The program's list, read from outside: as UTF-16, which is what Wine hands back.
@@ -217,7 +211,7 @@ TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExclud
     RemotePress(window, IDC_REFRESH);
     ASSERT_TRUE(RemoteSettle(window));
     EXPECT_THAT(ReadProcessList(window), testing::Contains(EntryOf("e2e_later.exe", later.info.dwProcessId)));
-    CloseAndExpectZero();
+    EXPECT_EQ(program.close(), 0u);
 }
 
 }  // namespace

@@ -13,9 +13,9 @@
 
 #include "engine/Engine.h"
 #include "i18n/Strings.h"
+#include "support/EngineHarness.h"
 #include "support/IatPatch.h"
 #include "support/MainWindowHarness.h"
-#include "support/MessageBoxRecorder.h"
 #include "support/Processes.h"
 #include "support/TestSupport.h"
 
@@ -339,10 +339,7 @@ TEST_F(ProcessPicker, ShowsLauncherChildrenWhenTheServiceLookupFails) {
     };
     for (const Failure& failure : failures) {
         SCOPED_TRACE(failure.what);
-        fake.processes.clear();
-        fake.closedServiceHandles.clear();
-        fake.advapiLoads = fake.advapiFrees = 0;
-        fake.queryFunctionMissing = fake.managerFails = fake.serviceFails = fake.queryFails = false;
+        fake = FakeSystem();
         fake.*failure.flag = true;
         fake.dcomProcessId = 50;
         Add(200, "dllhost.exe", 50);
@@ -369,11 +366,7 @@ TEST_F(ProcessPicker, SnapshotFailureShowsTheErrorAndLeavesTheListEmpty) {
     fake.snapshotFails = true;
     MessageBoxRecorder boxes;
     RefreshProcessList();
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
-    EXPECT_EQ(boxes.calls()[0].text, "Die Prozessliste konnte nicht gelesen werden.");
-    EXPECT_EQ(boxes.calls()[0].caption, PRODUCT_TITLE);
-    EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    ExpectOneBox(boxes, "Die Prozessliste konnte nicht gelesen werden.", MB_OK | MB_ICONERROR);
     EXPECT_TRUE(ListEntries().empty());
     EXPECT_EQ(SendMessageA(app.processList, CB_GETCURSEL, 0, 0), CB_ERR);
 }
@@ -414,8 +407,7 @@ TEST_F(ProcessPicker, WithoutSessionsTheListStaysEmptyAndSilent) {
     };
     for (const Case& missing : cases) {
         SCOPED_TRACE(missing.what);
-        fake.sessionFunctionMissing = fake.kernelModuleMissing = false;
-        fake.processes.clear();
+        fake = FakeSystem();
         Add(42, "a.exe");
         RefreshProcessList();
         ASSERT_EQ(ListEntries().size(), 1u);

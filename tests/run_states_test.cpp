@@ -272,10 +272,8 @@ TEST_F(RunStatesTest, ALateEndOfTheThreadBeforeLeavesTheNextRunsThreadAlone) {
 }
 
 TEST_F(RunStatesTest, CountdownTicksDownAndRunsTheActionOnce) {
-    app.action = ActionKind::Restart;
     app.forceClose = 1;
-    EnterWaiting();
-    OnTriggerFired(3);
+    OpenWarning(ActionKind::Restart, 3);
     EXPECT_EQ(app.remainingSeconds, 3u);
     OnCountdownTick();
     EXPECT_EQ(app.remainingSeconds, 2u);
@@ -299,18 +297,14 @@ TEST_F(RunStatesTest, CountdownTicksDownAndRunsTheActionOnce) {
 }
 
 TEST_F(RunStatesTest, ATriggerOfZeroSecondsWarnsForOneAndAFailedActionStillEndsReady) {
-    app.action = ActionKind::LogOff;
     actionFails = true;
-    EnterWaiting();
-    OnTriggerFired(0);
+    OpenWarning(ActionKind::LogOff, 0);
     EXPECT_EQ(app.remainingSeconds, 1u);
     OnCountdownTick();
     ASSERT_EQ(actionCalls.size(), 1u);
     EXPECT_EQ(actionCalls[0].flags, static_cast<UINT>(EWX_LOGOFF));
     // The failure is reported once, over the main window, and the next run can start.
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
-    EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    ExpectOneBox(boxes, app.failureText, MB_OK | MB_ICONERROR);
     ExpectState(RunState::Idle, StrStatusReady);
     ExpectCountdownStopped();
 }
@@ -365,9 +359,7 @@ TEST_F(RunStatesTest, ClosingTheMainWindowCancelsFirst) {
 }
 
 TEST_F(RunStatesTest, ClosingTheMainWindowDuringTheWarningStopsTheCountdownFirst) {
-    app.action = ActionKind::ShutDown;
-    EnterWaiting();
-    OnTriggerFired(1);
+    OpenWarning(ActionKind::ShutDown, 1);
     HWND warning = app.warningWindow;
     ASSERT_NE(warning, nullptr);
     countdownAliveAtDestroy = TRUE;

@@ -201,8 +201,7 @@ std::string NoticeOfCopy(const std::string& image, const char* name) {
         RemotePress(notice, IDOK);
         EXPECT_EQ(NoticeAfterItsTime(program), nullptr) << "the notice comes once";
     }
-    PostMessageA(program.mainWindow, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.waitForExit(), 0u);
+    EXPECT_EQ(program.close(), 0u);
     return text;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "support/HostShell.h"
+#include "support/RemoteDrive.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -32,12 +33,7 @@ COLORREF ScreenPixel(int x, int y) {
 // Waits until the screen shows the colour at the point; the window's drawing reaches
 // the X server a moment after the paint, later still on a loaded machine.
 bool ScreenShows(int x, int y, COLORREF colour, DWORD timeoutMs = 10000) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (ScreenPixel(x, y) == colour) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(100);
-    }
+    return PollUntil([&] { return ScreenPixel(x, y) == colour; }, timeoutMs, 100);
 }
 
 class SkinEndToEnd : public ::testing::Test {
@@ -158,8 +154,7 @@ TEST_F(SkinEndToEnd, PlainFrameHasTheStandardCaptionAndNoTitleBarHandling) {
     RECT after = WindowRect(window);
     OffsetRect(&before, 50, 60);
     EXPECT_TRUE(EqualRect(&before, &after)) << after.left - before.left << "," << after.top - before.top;
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.waitForExit(), 0u);
+    EXPECT_EQ(program.close(), 0u);
 }
 
 }  // namespace

@@ -46,43 +46,37 @@ protected:
         EXPECT_EQ(app.monitoredProcess, nullptr);
         EXPECT_EQ(TakeTriggerFired(), -1);
         EXPECT_FALSE(Signalled(app.cancelEvent)) << "a rejected START still resets the cancel event";
-        ASSERT_EQ(boxes.calls().size(), 1u);
-        EXPECT_EQ(boxes.calls()[0].text, Text(message));
-        EXPECT_EQ(boxes.calls()[0].caption, PRODUCT_TITLE);
-        EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_ICONWARNING));
-        EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
+        ExpectOneBox(boxes, Text(message), MB_ICONWARNING);
         EXPECT_TRUE(IsWindowEnabled(app.startButton));
     }
 
     // A run due within a minute: Waiting, no thread, the warning length queued.
     void ExpectWarnsAtOnce(uint32_t seconds) {
-        EXPECT_TRUE(boxes.calls().empty());
         ExpectState(RunState::Waiting, StrStatusWaiting);
         EXPECT_EQ(app.waitThread, nullptr);
         EXPECT_EQ(app.warningSeconds, seconds);
         EXPECT_EQ(TakeTriggerFired(), static_cast<long long>(seconds));
-        EndRun();
     }
 
     // A run due later: the thread waits, then a minute of warning.
     void ExpectThread(uint32_t waitMilliseconds) {
-        EXPECT_TRUE(boxes.calls().empty());
         EXPECT_EQ(app.runState, RunState::Waiting);
         EXPECT_NE(app.waitThread, nullptr);
         EXPECT_EQ(app.waitMode, WaitMode::Timeout);
         EXPECT_EQ(app.waitMilliseconds, waitMilliseconds);
         EXPECT_EQ(app.warningSeconds, 60u);
         EXPECT_EQ(TakeTriggerFired(), -1);
-        EndRun();
     }
 
     // START, then one of the three outcomes of a table row: 0 rejected with the
     // message, > 0 warns at once for that many seconds, < 0 a thread waits -outcome ms.
     void StartExpecting(int outcome, StringId rejection) {
         Start();
-        if (outcome == 0) ExpectRejected(rejection);
+        if (outcome == 0) return ExpectRejected(rejection);
+        EXPECT_TRUE(boxes.calls().empty());
         if (outcome > 0) ExpectWarnsAtOnce(static_cast<uint32_t>(outcome));
         if (outcome < 0) ExpectThread(static_cast<uint32_t>(-outcome));
+        EndRun();
     }
 
     MessageBoxRecorder boxes;
@@ -321,10 +315,7 @@ TEST_F(TriggerTest, AThreadThatCannotStartUndoesTheRun) {
     ExpectState(RunState::Idle, StrStatusReady);
     EXPECT_EQ(app.monitoredProcess, nullptr);
     EXPECT_EQ(app.waitThread, nullptr);
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_EQ(boxes.calls()[0].text, Text(StrErrWaitThread));
-    EXPECT_EQ(boxes.calls()[0].flags, static_cast<UINT>(MB_ICONERROR));
-    EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
+    ExpectOneBox(boxes, Text(StrErrWaitThread), MB_ICONERROR);
 }
 
 TEST_F(TriggerTest, MessagesFollowTheCurrentLanguage) {

@@ -38,12 +38,6 @@ protected:
         actions = 0;
     }
 
-    void OpenWarning(ActionKind action, uint32_t seconds) {
-        app.action = action;
-        EnterWaiting();
-        OnTriggerFired(seconds);
-    }
-
     std::string Message() { return WindowText(GetDlgItem(app.warningWindow, IDC_WARN_TEXT)); }
 
     void ExpectCancelled() {
@@ -165,10 +159,11 @@ TEST_F(WarningWindowTest, LanguageSwitchRewritesEverythingAtOnce) {
 }
 
 TEST_F(WarningWindowTest, CountdownRunsEvenWithoutItsWindow) {
-    {
+    auto openWithoutWindow = [] {
         IatPatch patch("user32.dll", "CreateDialogParamA", AsPatch(&FailCreateDialogParamA));
         OpenWarning(ActionKind::LogOff, 2);
-    }
+    };
+    openWithoutWindow();
     EXPECT_EQ(app.warningWindow, nullptr);
     ExpectState(RunState::Warning, StrStatusWarning);
     UpdateWarningText();  // nothing to write to
@@ -178,10 +173,7 @@ TEST_F(WarningWindowTest, CountdownRunsEvenWithoutItsWindow) {
     EXPECT_EQ(app.runState, RunState::Idle);
     ExpectCountdownStopped();
 
-    {
-        IatPatch patch("user32.dll", "CreateDialogParamA", AsPatch(&FailCreateDialogParamA));
-        OpenWarning(ActionKind::LogOff, 2);
-    }
+    openWithoutWindow();
     SendCommand(IDC_STOP);
     ExpectState(RunState::Idle, StrStatusCancelled);
     ExpectCountdownStopped();

@@ -13,6 +13,7 @@
 #include "i18n/Strings.h"
 #include "IatPatch.h"
 #include "MainWindowHarness.h"
+#include "MessageBoxRecorder.h"
 #include "TestSupport.h"
 
 // For fixtures that arm real runs without expecting one to be carried out: a run that
@@ -65,6 +66,16 @@ inline long long TakeTriggerFired() {
     return static_cast<long long>(message.wParam);
 }
 
+// The one message box the code under test showed: over the main window, with the
+// program's title.
+inline void ExpectOneBox(const MessageBoxRecorder& boxes, const std::string& text, UINT flags) {
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, text);
+    EXPECT_EQ(boxes.calls()[0].caption, PRODUCT_TITLE);
+    EXPECT_EQ(boxes.calls()[0].flags, flags);
+    EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
+}
+
 // Puts a process id into the process list as its only, selected entry.
 inline void ListOnly(DWORD processId) {
     SendMessageA(app.processList, CB_RESETCONTENT, 0, 0);
@@ -107,6 +118,13 @@ protected:
         EXPECT_EQ(WindowText(app.statusLabel), Text(status));
         EXPECT_EQ(IsWindowEnabled(app.startButton) != FALSE, state == RunState::Idle);
         EXPECT_EQ(IsWindowEnabled(app.stopButton) != FALSE, state != RunState::Idle);
+    }
+
+    // The trigger fires for `action`: the warning opens with `seconds` to go.
+    static void OpenWarning(ActionKind action, uint32_t seconds) {
+        app.action = action;
+        EnterWaiting();
+        OnTriggerFired(seconds);
     }
 
     // An idle program that kept the timer would wake once a second for good.

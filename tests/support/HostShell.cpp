@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "RemoteDrive.h"
 #include "TestSupport.h"
 
 bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
@@ -22,12 +23,9 @@ bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
         return false;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    DWORD start = GetTickCount();
     std::string result;
-    while ((result = ReadFileBytes(marker)).find('\n') == std::string::npos) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
-    }
+    if (!PollUntil([&] { return (result = ReadFileBytes(marker)).find('\n') != std::string::npos; }, timeoutMs, 20))
+        return false;
     DeleteFileA(marker.c_str());
     return result == "done 0\n";
 }

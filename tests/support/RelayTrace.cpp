@@ -64,16 +64,12 @@ bool TracedProgram::start(const std::string& name) {
     if (shell.hThread) CloseHandle(shell.hThread);
 
     DWORD processId = 0;
-    DWORD begin = GetTickCount();
-    while (!(processId = UnclaimedDormivex())) {
-        if (GetTickCount() - begin > 60000) return false;
-        Sleep(50);
-    }
+    if (!PollUntil([&] { return (processId = UnclaimedDormivex()) != 0; }, 60000, 50)) return false;
     claimedProcesses.insert(processId);
     program.info.dwProcessId = processId;
     program.info.hProcess =
         OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
-    program.mainWindow = FindDormivexMainWindow(processId, 5000);
+    program.mainWindow = FindProcessWindow(processId, "#32770", PRODUCT_TITLE, 5000);
     return program.info.hProcess && program.mainWindow;
 }
 

@@ -46,10 +46,7 @@ struct TracedProgram {
     ChildProgram program;
     std::string logPath;
 
-    TracedProgram() = default;
-    TracedProgram(const TracedProgram&) = delete;
-    TracedProgram& operator=(const TracedProgram&) = delete;
-    ~TracedProgram();
+    ~TracedProgram();  // not copyable: the ChildProgram is not
 
     bool start(const std::string& name);
     std::string trace() const;

@@ -1,6 +1,6 @@
 // Driving the real Dormivex.exe from another process of the same Wine session:
-// finding its main window, choosing action and trigger, filling the fields and
-// pressing START. Header-only so the helper programs can use it too.
+// choosing action and trigger, filling the fields and pressing START. Header-only so
+// the helper programs can use it too.
 #pragma once
 
 #include <windows.h>
@@ -9,34 +9,12 @@
 
 #include "../../res/resource.h"
 
-struct DormivexSearch {
-    DWORD processId;  // 0: any process
-    HWND found;
-};
-
-inline BOOL CALLBACK MatchDormivexWindow(HWND window, LPARAM parameter) {
-    DormivexSearch* search = reinterpret_cast<DormivexSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (search->processId && owner != search->processId) return TRUE;
-    char text[64] = {};
-    GetClassNameA(window, text, sizeof(text));
-    if (lstrcmpA(text, "#32770") != 0) return TRUE;
-    if (!GetDlgItem(window, IDC_START) || !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// The main window (the dialog with a START button) of the given process, or of any.
-inline HWND FindDormivexMainWindow(DWORD processId, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        DormivexSearch search = {processId, nullptr};
-        EnumWindows(MatchDormivexWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(50);
-    }
+// Checks `done` every `periodMs` until it holds; false when the time is up first.
+template <typename Done>
+inline bool PollUntil(Done done, DWORD timeoutMs, DWORD periodMs = 10) {
+    for (DWORD start = GetTickCount(); !done(); Sleep(periodMs))
+        if (GetTickCount() - start >= timeoutMs) return false;
+    return true;
 }
 
 inline std::string RemoteText(HWND window) {
@@ -105,10 +83,5 @@ inline bool RemoteSelectProcess(HWND main, DWORD processId) {
 
 // Waits until the STOP button's enabled state is the given one (START accepted or run over).
 inline bool WaitForStopEnabled(HWND main, bool enabled, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while ((IsWindowEnabled(GetDlgItem(main, IDC_STOP)) != FALSE) != enabled) {
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(10);
-    }
-    return true;
+    return PollUntil([&] { return (IsWindowEnabled(GetDlgItem(main, IDC_STOP)) != FALSE) == enabled; }, timeoutMs);
 }

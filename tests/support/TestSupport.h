@@ -76,6 +76,11 @@ struct ChildProgram {
     // Waits for the process to end; returns its exit code, or STILL_ACTIVE on time-out.
     // Generous: Wine ends a process late on a busy machine.
     DWORD waitForExit(DWORD timeoutMs = 30000);
+    // Closes the main window as a user would, then waits as waitForExit does.
+    DWORD close() {
+        PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+        return waitForExit();
+    }
     void kill();
 
 private:
