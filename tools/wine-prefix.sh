@@ -26,12 +26,14 @@ mkdir -p "$(dirname "$prefix")"
     cp /usr/share/wine/fonts/* "$fonts/" 2>/dev/null ||
       echo "wine-prefix.sh: no fonts in /usr/share/wine/fonts (package fonts-wine): Wine's windows will not have Windows' size" >&2
   fi
-  # A session still up from a run on another X display (or none) would show the
-  # windows there: end it first.
-  if [ "$(cat "$prefix.display" 2>/dev/null)" != "${DISPLAY:-}" ]; then
+  # A session still up from a run on another X server (or none) would show the
+  # windows there: end it first. xvfb-run gives every server the same display name
+  # but an authority file of its own, so both tell one server from the next.
+  server="${DISPLAY:-} ${XAUTHORITY:-}"
+  if [ "$(cat "$prefix.display" 2>/dev/null)" != "$server" ]; then
     wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
     wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
-    printf '%s\n' "${DISPLAY:-}" >"$prefix.display"
+    printf '%s\n' "$server" >"$prefix.display"
   fi
   # Keep one server alive between test binaries; it lingers a while after the last one.
   # The session's own processes (services, explorer) start with the first program and
