@@ -76,10 +76,12 @@ static BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
 }
 
 static HWND WaitForWindow(WindowSearch search, DWORD timeoutMs) {
-    for (DWORD start = GetTickCount();; Sleep(20)) {
+    auto found = [&] {
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found || GetTickCount() - start >= timeoutMs) return search.found;
-    }
+        return search.found != nullptr;
+    };
+    PollUntil(found, timeoutMs, 20);
+    return search.found;
 }
 
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
