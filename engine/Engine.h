@@ -29,4 +29,6 @@ void OnCountdownTick();
 // Warning window
 INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void UpdateWarningText();
+// Gives the open warning window, if any, its title and texts in the current language.
+void RelabelWarningWindow();
 const char* WarningNoun();

@@ -2,7 +2,7 @@
 // by the run states; this window only shows it and passes every cancel on.
 #include "Engine.h"
 #include "../app/App.h"
-#include "../ui/main/MainWindow.h"
+#include "../ui/Controls.h"
 
 const char* WarningNoun() {
     switch (app.action) {
@@ -21,8 +21,8 @@ void UpdateWarningText() {
 }
 
 static const ControlSpec WarningControls[] = {
-    {IDC_WARN_TEXT, NoStringId, Label, nullptr, 18, 20, 330, 58},
-    {IDC_WARN_CANCEL, StrCancel, PushButton, nullptr, 92, 88, 180, 36},
+    {IDC_WARN_TEXT, NoStringId, ControlKind::Label, nullptr, 18, 20, 330, 58},
+    {IDC_WARN_CANCEL, StrCancel, ControlKind::PushButton, nullptr, 92, 88, 180, 36},
 };
 
 static void InitWarningWindow(HWND window) {
@@ -37,6 +37,13 @@ static void InitWarningWindow(HWND window) {
     MessageBeep(MB_ICONEXCLAMATION);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
+}
+
+void RelabelWarningWindow() {
+    if (!app.warningWindow) return;
+    SetWindowTextA(app.warningWindow, Text(StrWarningTitle));
+    RelabelControls(app.warningWindow, WarningControls);
+    UpdateWarningText();
 }
 
 INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {

@@ -148,9 +148,5 @@ void RelabelWindows() {
     SetWindowTextA(app.mainWindow, PRODUCT_TITLE);
     RelabelMainControls();
     SetDlgItemTextA(app.mainWindow, IDC_STATUS, Text(StatusTextForRunState()));
-
-    if (!app.warningWindow) return;
-    SetWindowTextA(app.warningWindow, Text(StrWarningTitle));
-    SetDlgItemTextA(app.warningWindow, IDC_WARN_CANCEL, Text(StrCancel));
-    UpdateWarningText();
+    RelabelWarningWindow();
 }

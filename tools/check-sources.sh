@@ -12,7 +12,7 @@ bash "$root/tools/build.sh" "$build" Dormivex linux-clang
 cd "$root"
 echo "clang: the program builds without warnings"
 
-sources=(app/*.cpp i18n/*.cpp ui/main/*.cpp ui/skin/*.cpp engine/*.cpp power/*.cpp)
+sources=(app/*.cpp i18n/*.cpp ui/*.cpp ui/main/*.cpp ui/skin/*.cpp engine/*.cpp power/*.cpp)
 cppcheck --project="$build/compile_commands.json" --std=c++17 --platform=win64 --library=windows \
          --enable=warning,style,performance,portability --inline-suppr --error-exitcode=1 --quiet
 echo "cppcheck: no findings"

@@ -5,70 +5,39 @@
 #include "../../i18n/Strings.h"
 #include "../skin/Skin.h"
 
-// What each kind of control is made of; every one of them is a visible child.
-struct ControlKind {
-    const char* className;
-    DWORD style;
-    DWORD extendedStyle;
-};
-
-static const ControlKind ControlKinds[] = {
-    {"BUTTON", 0x50000007, 0},                 // BS_GROUPBOX
-    {"BUTTON", 0x50030009, 0},                 // BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP
-    {"BUTTON", 0x50010009, 0},                 // BS_AUTORADIOBUTTON | WS_TABSTOP
-    {"BUTTON", 0x50010003, 0},                 // BS_AUTOCHECKBOX | WS_TABSTOP
-    {"EDIT", 0x50012080, WS_EX_CLIENTEDGE},    // ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP
-    {"STATIC", 0x50000000, 0},                 // SS_LEFT
-    {"COMBOBOX", 0x50210103, 0},               // CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP
-    {"BUTTON", 0x50018000, 0},                 // BS_PUSHBUTTON | BS_FLAT | WS_TABSTOP
-};
-
 // Creation order is the tab order.
 static const ControlSpec MainControls[] = {
-    {IDC_GROUP_ACTION, StrGroupAction, GroupBox, nullptr, 14, 32, 510, 100},
-    {IDC_ACT_SHUTDOWN, StrActShutDown, FirstRadio, nullptr, 30, 56, 125, 22},
-    {IDC_ACT_RESTART, StrActRestart, Radio, nullptr, 170, 56, 110, 22},
-    {IDC_ACT_LOGOFF, StrActLogOff, Radio, nullptr, 300, 56, 100, 22},
-    {IDC_ACT_STANDBY, StrActStandby, Radio, nullptr, 30, 88, 110, 22},
-    {IDC_ACT_HIBERNATE, StrActHibernate, Radio, nullptr, 170, 88, 120, 22},
-    {IDC_FORCE, StrForceClose, CheckBox, nullptr, 300, 88, 214, 22},
-    {IDC_GROUP_WHEN, StrGroupWhen, GroupBox, nullptr, 14, 142, 510, 190},
-    {IDC_TRIG_NOW, StrTrigNow, FirstRadio, nullptr, 30, 167, 100, 22},
-    {IDC_TRIG_AFTER, StrTrigAfter, Radio, nullptr, 30, 200, 72, 22},
-    {IDC_CD_HOURS, NoStringId, TimeField, "01", 112, 197, 42, 24},
-    {0, NoStringId, Label, ":", 159, 200, 10, 20},
-    {IDC_CD_MINUTES, NoStringId, TimeField, "00", 174, 197, 42, 24},
-    {0, NoStringId, Label, ":", 221, 200, 10, 20},
-    {IDC_CD_SECONDS, NoStringId, TimeField, "00", 236, 197, 42, 24},
-    {IDC_TRIG_AT, StrTrigAt, Radio, nullptr, 30, 234, 72, 22},
-    {IDC_AT_HOURS, NoStringId, TimeField, "07", 112, 231, 42, 24},
-    {0, NoStringId, Label, ":", 159, 234, 10, 20},
-    {IDC_AT_MINUTES, NoStringId, TimeField, "00", 174, 231, 42, 24},
-    {IDC_TRIG_PROCESS, StrTrigProcessExit, Radio, nullptr, 30, 268, 150, 22},
-    {IDC_PROCESS_LIST, NoStringId, DropList, nullptr, 42, 294, 325, 220},
-    {IDC_REFRESH, StrRefresh, PushButton, nullptr, 378, 293, 98, 27},
-    {IDC_STATUS, StrStatusReady, Label, nullptr, 18, 343, 505, 22},
-    {IDC_START, StrStart, PushButton, nullptr, 18, 372, 185, 40},
-    {IDC_STOP, StrStop, PushButton, nullptr, 215, 372, 135, 40},
-    {IDC_LANGUAGE, NoStringId, PushButton, "DE | EN", 365, 388, 70, 24},
-    {IDC_ABOUT, StrAbout, PushButton, nullptr, 443, 388, 80, 24},
+    {IDC_GROUP_ACTION, StrGroupAction, ControlKind::GroupBox, nullptr, 14, 32, 510, 100},
+    {IDC_ACT_SHUTDOWN, StrActShutDown, ControlKind::FirstRadio, nullptr, 30, 56, 125, 22},
+    {IDC_ACT_RESTART, StrActRestart, ControlKind::Radio, nullptr, 170, 56, 110, 22},
+    {IDC_ACT_LOGOFF, StrActLogOff, ControlKind::Radio, nullptr, 300, 56, 100, 22},
+    {IDC_ACT_STANDBY, StrActStandby, ControlKind::Radio, nullptr, 30, 88, 110, 22},
+    {IDC_ACT_HIBERNATE, StrActHibernate, ControlKind::Radio, nullptr, 170, 88, 120, 22},
+    {IDC_FORCE, StrForceClose, ControlKind::CheckBox, nullptr, 300, 88, 214, 22},
+    {IDC_GROUP_WHEN, StrGroupWhen, ControlKind::GroupBox, nullptr, 14, 142, 510, 190},
+    {IDC_TRIG_NOW, StrTrigNow, ControlKind::FirstRadio, nullptr, 30, 167, 100, 22},
+    {IDC_TRIG_AFTER, StrTrigAfter, ControlKind::Radio, nullptr, 30, 200, 72, 22},
+    {IDC_CD_HOURS, NoStringId, ControlKind::TimeField, "01", 112, 197, 42, 24},
+    {0, NoStringId, ControlKind::Label, ":", 159, 200, 10, 20},
+    {IDC_CD_MINUTES, NoStringId, ControlKind::TimeField, "00", 174, 197, 42, 24},
+    {0, NoStringId, ControlKind::Label, ":", 221, 200, 10, 20},
+    {IDC_CD_SECONDS, NoStringId, ControlKind::TimeField, "00", 236, 197, 42, 24},
+    {IDC_TRIG_AT, StrTrigAt, ControlKind::Radio, nullptr, 30, 234, 72, 22},
+    {IDC_AT_HOURS, NoStringId, ControlKind::TimeField, "07", 112, 231, 42, 24},
+    {0, NoStringId, ControlKind::Label, ":", 159, 234, 10, 20},
+    {IDC_AT_MINUTES, NoStringId, ControlKind::TimeField, "00", 174, 231, 42, 24},
+    {IDC_TRIG_PROCESS, StrTrigProcessExit, ControlKind::Radio, nullptr, 30, 268, 150, 22},
+    {IDC_PROCESS_LIST, NoStringId, ControlKind::DropList, nullptr, 42, 294, 325, 220},
+    {IDC_REFRESH, StrRefresh, ControlKind::PushButton, nullptr, 378, 293, 98, 27},
+    {IDC_STATUS, StrStatusReady, ControlKind::Label, nullptr, 18, 343, 505, 22},
+    {IDC_START, StrStart, ControlKind::PushButton, nullptr, 18, 372, 185, 40},
+    {IDC_STOP, StrStop, ControlKind::PushButton, nullptr, 215, 372, 135, 40},
+    {IDC_LANGUAGE, NoStringId, ControlKind::PushButton, "DE | EN", 365, 388, 70, 24},
+    {IDC_ABOUT, StrAbout, ControlKind::PushButton, nullptr, 443, 388, 80, 24},
 };
 
-HWND CreateControl(HWND window, const ControlSpec& spec) {
-    const ControlKind& kind = ControlKinds[spec.kind];
-    const char* text = spec.textId == NoStringId ? spec.literal : Text(static_cast<StringId>(spec.textId));
-    HWND control = CreateWindowExA(kind.extendedStyle, kind.className, text, kind.style, spec.x, spec.y,
-                                   spec.width, spec.height, window,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), app.instance, nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(app.guiFont), TRUE);
-    return control;
-}
-
 void RelabelMainControls() {
-    // The status line follows the run state; RelabelWindows gives it its text.
-    for (const ControlSpec& spec : MainControls)
-        if (spec.textId != NoStringId && spec.id != IDC_STATUS)
-            SetDlgItemTextA(app.mainWindow, spec.id, Text(static_cast<StringId>(spec.textId)));
+    RelabelControls(app.mainWindow, MainControls);
 }
 
 BOOL InitMainWindow(HWND window) {
