@@ -90,6 +90,7 @@ struct AppState {
     HANDLE waitThread = nullptr;
     UINT_PTR waitRun = 0;  // counts the runs; tells the running thread's report from a late one of a run before
     HANDLE waitHandles[2] = {};
+    int32_t keepingAwake = 0;  // the system is asked to stay awake for the armed run
 
     // Warning window
     HWND warningText = nullptr;

@@ -19,6 +19,8 @@ DWORD FindDcomLaunchProcessId();
 void EnterWaiting();
 void EnterWarning();
 void EnterIdle();
+// Lets go of the request that keeps the system awake while a run is armed.
+void LetSystemSleep();
 void StartWaitThread();
 DWORD WINAPI WaitThreadProc(LPVOID run);
 void CancelRun();

@@ -16,7 +16,24 @@ static void EnableStop() {
     EnableWindow(app.stopButton, TRUE);
 }
 
+// Windows 8 and later do not count time asleep in a wait's time-out, so a PC that
+// idles to sleep would hold an armed run back until someone wakes it. Only the
+// system is kept awake (the screen still goes dark), only while a run is armed, and
+// never into the action: a standby or hibernate of our own must not be held back. A
+// call that fails leaves the run as it is; it will still come, if late.
+static void KeepSystemAwake() {
+    app.keepingAwake = 1;
+    SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+}
+
+void LetSystemSleep() {
+    if (!app.keepingAwake) return;
+    app.keepingAwake = 0;
+    SetThreadExecutionState(ES_CONTINUOUS);
+}
+
 void EnterWaiting() {
+    KeepSystemAwake();
     app.runState = RunState::Waiting;
     SetStatus(StrStatusWaiting);
     EnableStop();
@@ -37,6 +54,7 @@ void EnterWarning() {
 }
 
 void EnterIdle() {
+    LetSystemSleep();
     app.runState = RunState::Idle;
     ResetEvent(app.cancelEvent);
     EnableWindow(app.startButton, TRUE);
@@ -118,6 +136,7 @@ void OnCountdownTick() {
     CloseWarningWindow();
     app.runState = RunState::Executing;
     SetStatus(StrStatusExecuting);
+    LetSystemSleep();
     ExecutePowerAction();
     EnterIdle();
 }

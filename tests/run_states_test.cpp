@@ -27,7 +27,24 @@ std::vector<ActionCall> actionCalls;
 bool cancelInsideAction = false;
 bool actionFails = false;
 
+// SetThreadExecutionState's flags in the order they were passed, with the power
+// call's place among them.
+const EXECUTION_STATE Hold = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
+const EXECUTION_STATE Release = ES_CONTINUOUS;
+const EXECUTION_STATE PowerCall = 0;
+std::vector<EXECUTION_STATE> awakeCalls;
+EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE flags) {
+    awakeCalls.push_back(flags);
+    return ES_CONTINUOUS;
+}
+
+HANDLE WINAPI FailCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
 BOOL WINAPI RecordExitWindowsEx(UINT flags, DWORD) {
+    awakeCalls.push_back(PowerCall);
     actionCalls.push_back(
         {flags, app.runState, WindowText(app.statusLabel), app.warningWindow != nullptr, GetTickCount()});
     if (cancelInsideAction) CancelRun();
@@ -78,6 +95,7 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         actionCalls.clear();
+        awakeCalls.clear();
         cancelInsideAction = false;
         actionFails = false;
     }
@@ -105,6 +123,7 @@ protected:
 
     IatPatch exitPatch{"user32.dll", "ExitWindowsEx", AsPatch(&RecordExitWindowsEx)};  // over the guard's
     IatPatch privilegePatch{"advapi32.dll", "AdjustTokenPrivileges", AsPatch(&RecordPrivilege)};
+    IatPatch awakePatch{"kernel32.dll", "SetThreadExecutionState", AsPatch(&RecordExecutionState)};
     MessageBoxRecorder boxes;
 };
 
@@ -356,6 +375,7 @@ TEST_F(RunStatesTest, ClosingTheMainWindowCancelsFirst) {
     CloseHandle(thread);
     app.waitThread = nullptr;
     EXPECT_TRUE(actionCalls.empty());
+    EXPECT_EQ(awakeCalls, (std::vector<EXECUTION_STATE>{Hold, Release}));
 }
 
 TEST_F(RunStatesTest, ClosingTheMainWindowDuringTheWarningStopsTheCountdownFirst) {
@@ -375,6 +395,53 @@ TEST_F(RunStatesTest, ClosingTheMainWindowDuringTheWarningStopsTheCountdownFirst
     EXPECT_FALSE(IsWindow(warning));
     EXPECT_EQ(app.runState, RunState::Idle);
     EXPECT_TRUE(actionCalls.empty());
+}
+
+// Time asleep does not count in a wait, so an armed run keeps the system from idling
+// to sleep: from START until just before its action, or until it ends without one.
+TEST_F(RunStatesTest, AnArmedRunKeepsTheSystemAwakeUntilItsActionOrItsEnd) {
+    enum class Then { Stop, Cancel, RunOut, FailedAction, EndProcess, NoThread, Refused };
+    struct Row {
+        const char* name;
+        int trigger;
+        const char* minutes;
+        const char* seconds;
+        Then then;
+        std::vector<EXECUTION_STATE> calls;
+    };
+    const Row rows[] = {
+        {"countdown, then STOP", 2, "02", "00", Then::Stop, {Hold, Release}},
+        {"Now, then CANCEL", 1, "", "", Then::Cancel, {Hold, Release}},
+        {"countdown to its action", 2, "00", "01", Then::RunOut, {Hold, Release, PowerCall}},
+        {"a failed action", 2, "00", "01", Then::FailedAction, {Hold, Release, PowerCall}},
+        // The warning counts down after the process ended: the run is still armed.
+        {"the watched process ends", 4, "", "", Then::EndProcess, {Hold}},
+        {"no wait thread", 2, "02", "00", Then::NoThread, {Hold, Release}},
+        {"START refused", 2, "00", "00", Then::Refused, {}},
+    };
+    Sleeper child;
+    ListOnly(child.info.dwProcessId);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        awakeCalls.clear();
+        actionFails = row.then == Then::FailedAction;
+        Choose(3, row.trigger);
+        SetCountdown("00", row.minutes, row.seconds);
+        IatPatches patches;
+        if (row.then == Then::NoThread) patches.add("kernel32.dll", "CreateThread", AsPatch(&FailCreateThread));
+        SendCommand(IDC_START);
+        patches.clear();
+        if (row.then == Then::Stop) SendCommand(IDC_STOP);
+        if (row.then == Then::Cancel && PumpUntilState(RunState::Warning))
+            SendMessageA(app.warningWindow, WM_COMMAND, IDC_WARN_CANCEL, 0);
+        if (row.then == Then::EndProcess) TerminateProcess(child.info.hProcess, 0);
+        RunState end = row.then == Then::EndProcess ? RunState::Warning : RunState::Idle;
+        bool acts = !row.calls.empty() && row.calls.back() == PowerCall;
+        EXPECT_TRUE(PumpUntil([&] { return app.runState == end && acts != actionCalls.empty(); }, 5000));
+        EXPECT_EQ(awakeCalls, row.calls);
+        EndRun();
+        actionCalls.clear();
+    }
 }
 
 // The wait thread's two messages and the countdown timer reach the engine through the

@@ -160,6 +160,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         DestroyWindow(window);
         return TRUE;
     case WM_DESTROY:
+        // A wait cancelled by the close never reports back to a window that is gone.
+        LetSystemSleep();
         KillTimer(app.mainWindow, TIMER_SELFCHECK);
         PostQuitMessage(0);
         return TRUE;
