@@ -255,11 +255,14 @@ TEST_F(MainWindow, LanguageButtonTogglesStoresAndRelabelsInEveryRunState) {
         const char* stored;
     } presses[] = {{RunState::Idle, StrStatusReady, &GermanStrings, "de"},
                    {RunState::Waiting, StrStatusWaiting, &EnglishStrings, "en"},
-                   {RunState::Warning, StrStatusWarning, &GermanStrings, "de"},
-                   {RunState::Executing, StrStatusExecuting, &EnglishStrings, "en"}};
+                   {RunState::Executing, StrStatusExecuting, &GermanStrings, "de"},
+                   {RunState::Warning, StrStatusWarning, &EnglishStrings, "en"},
+                   {RunState::Warning, StrStatusWarning, &GermanStrings, "de"}};
     for (const auto& press : presses) {
-        SCOPED_TRACE(press.status);
+        SCOPED_TRACE(testing::Message() << press.status << " " << press.stored);
         app.runState = press.state;
+        if (press.state == RunState::Warning) OnTriggerFired(30);  // the real warning window opens
+        ASSERT_EQ(app.warningWindow != nullptr, press.state == RunState::Warning);
         EXPECT_EQ(SendCommand(IDC_LANGUAGE), TRUE);
         EXPECT_EQ(StoredLanguage(), press.stored);
         ExpectTranslatedLabels(app.mainWindow, *press.strings);
@@ -268,7 +271,7 @@ TEST_F(MainWindow, LanguageButtonTogglesStoresAndRelabelsInEveryRunState) {
         EXPECT_EQ(WindowText(app.mainWindow), PRODUCT_TITLE);
         SendCommand(IDC_ABOUT);
     }
-    app.runState = RunState::Idle;
+    CancelRun();
 
     auto aboutIn = [](const StringTable& strings) {
         return AllOf(Field(&RecordedMessageBox::owner, app.mainWindow),
@@ -277,7 +280,7 @@ TEST_F(MainWindow, LanguageButtonTogglesStoresAndRelabelsInEveryRunState) {
                      Field(&RecordedMessageBox::flags, static_cast<UINT>(MB_ICONINFORMATION)));
     };
     EXPECT_THAT(boxes.calls(), ElementsAre(aboutIn(EnglishStrings), aboutIn(GermanStrings), aboutIn(EnglishStrings),
-                                           aboutIn(GermanStrings), aboutIn(EnglishStrings)));
+                                           aboutIn(GermanStrings), aboutIn(EnglishStrings), aboutIn(GermanStrings)));
 }
 
 // A stand-in entry that only a refresh removes.

@@ -468,15 +468,25 @@ TEST_F(RunStatesTest, TheMainWindowHandsTheEngineItsMessagesAndTimer) {
     EXPECT_EQ(app.runState, RunState::Warning);
 }
 
-TEST_F(RunStatesTest, StopDoesNothingWhileIdleOrExecuting) {
-    for (RunState state : {RunState::Idle, RunState::Executing}) {
-        app.runState = state;
+// The STOP command does nothing while Idle or Executing; while Waiting the thread's
+// answer ends the run. During the warning: StopRacingTheTimeOutStillGivesACancellableWarning.
+TEST_F(RunStatesTest, TheStopCommandInEachRunState) {
+    const struct {
+        RunState state, after;
+        StringId status;
+    } rows[] = {{RunState::Idle, RunState::Idle, StrStatusReady},
+                {RunState::Executing, RunState::Executing, StrStatusReady},
+                {RunState::Waiting, RunState::Idle, StrStatusCancelled}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.state));
+        app.runState = row.state;
+        if (row.state == RunState::Waiting) ArmTimeout(60000, 60);
         EXPECT_EQ(SendCommand(IDC_STOP), TRUE);
-        EXPECT_EQ(app.runState, state);
+        PumpUntil([] { return app.waitThread == nullptr; }, 3000);
+        EXPECT_EQ(app.runState, row.after);
         EXPECT_FALSE(Signalled(app.cancelEvent));
-        EXPECT_EQ(WindowText(app.statusLabel), Text(StrStatusReady));
+        EXPECT_EQ(WindowText(app.statusLabel), Text(row.status));
     }
-    app.runState = RunState::Idle;
 }
 
 TEST_F(RunStatesTest, LanguageSwitchWhileStoppingShowsWaitingAgainAndStillCancels) {

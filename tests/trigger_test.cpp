@@ -238,6 +238,11 @@ TEST_F(TriggerTest, ProcessTriggerNeedsASelectionAndAProcessThatStillRuns) {
     SendMessageA(app.processList, CB_RESETCONTENT, 0, 0);
     Start();
     ExpectRejected(StrErrNoProcess);
+    // A selection whose process id cannot be read: CB_GETITEMDATA answers CB_ERR.
+    ListOnly(GetCurrentProcessId());
+    SendMessageA(app.processList, CB_SETITEMDATA, 0, CB_ERR);
+    Start();
+    ExpectRejected(StrErrNoProcess);
 
     // A process that has ended since the list was filled.
     DWORD childId = 0;
