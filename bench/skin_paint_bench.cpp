@@ -45,7 +45,7 @@ static double MillisecondsPerPaint(HWND window, UINT flags, int rounds) {
     }
     QueryPerformanceCounter(&end);
     if (paintCount != rounds) printf("warning: %d paints for %d redraws\n", paintCount, rounds);
-    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart / rounds;
+    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) / rounds;
 }
 
 int main(int argc, char** argv) {

@@ -141,8 +141,8 @@ TEST_F(BuiltProgram, EveryPlaceNamesTheBuildsVersion) {
     EXPECT_EQ(fixed->dwFileVersionLS, part[2] << 16 | part[3]);
     auto stringValue = [&](const std::string& name) {
         char* text = nullptr;
-        std::string path = "\\StringFileInfo\\040904B0\\" + name;
-        bool found = VerQueryValueA(&block[0], path.c_str(), reinterpret_cast<void**>(&text), &length);
+        std::string entry = "\\StringFileInfo\\040904B0\\" + name;
+        bool found = VerQueryValueA(&block[0], entry.c_str(), reinterpret_cast<void**>(&text), &length);
         return std::string(found ? text : "(none)");
     };
     EXPECT_EQ(stringValue("ProductName"), "Dormivex x64");
