@@ -178,7 +178,8 @@ TEST(SelfCheckNotice, ShownOnceOwnedByTheMainWindowInTheCurrentLanguage) {
 }
 
 // The notice the program shows, or null: its timer is due 200 ms after the window
-// opens, and a timer that is due is handled before the second round of RemoteSettle.
+// opens and comes once no posted message waits, as none does after RemoteSettle;
+// the search gives it a second more.
 HWND NoticeAfterItsTime(const ChildProgram& program) {
     Sleep(300);
     EXPECT_TRUE(RemoteSettle(program.mainWindow));
