@@ -36,6 +36,20 @@ bool ScreenShows(int x, int y, COLORREF colour, DWORD timeoutMs = 10000) {
     return PollUntil([&] { return ScreenPixel(x, y) == colour; }, timeoutMs, 100);
 }
 
+// The window ends up moved by dx, dy from `from`, its size kept. A drag's moves reach
+// it one after another: this waits for the last.
+::testing::AssertionResult MovedBy(HWND window, RECT from, int dx, int dy) {
+    RECT now = {};
+    OffsetRect(&from, dx, dy);
+    if (PumpUntil([&] {
+            now = WindowRect(window);
+            return EqualRect(&from, &now) != FALSE;
+        }, 10000))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "moved by " << now.left - from.left + dx << "," << now.top - from.top + dy
+                                         << " to " << now.right - now.left << "x" << now.bottom - now.top;
+}
+
 class SkinEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -66,15 +80,7 @@ TEST_F(SkinEndToEnd, DraggingTheBandMovesTheWindow) {
     ASSERT_TRUE(Xdo("mousemove %d %d mousedown 1 sleep 0.2", x, y));
     ASSERT_TRUE(Xdo("mousemove %d %d sleep 0.2", x + 20, y + 10));
     ASSERT_TRUE(Xdo("mousemove %d %d sleep 0.2 mouseup 1", x - 150, y + 80));
-    bool moved = PumpUntil([&] {
-        RECT now = WindowRect(program.mainWindow);
-        return now.left == before.left - 150 && now.top == before.top + 80;
-    }, 3000);
-    RECT after = WindowRect(program.mainWindow);
-    EXPECT_TRUE(moved) << "window at " << after.left << "," << after.top << " was " << before.left << ","
-                       << before.top;
-    EXPECT_EQ(after.right - after.left, before.right - before.left);
-    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    EXPECT_TRUE(MovedBy(program.mainWindow, before, -150, 80));
 }
 
 TEST_F(SkinEndToEnd, CloseCellEndsTheProgramWithExitCodeZero) {
@@ -142,18 +148,16 @@ TEST_F(SkinEndToEnd, PlainFrameHasTheStandardCaptionAndNoTitleBarHandling) {
     ASSERT_TRUE(Xdo("sleep 0.2 mouseup 1"));
 
     // The standard caption itself drags the window (pressed after the double-click
-    // time, so as not to pair with the release before). Input is handled in order, so
-    // once the drag has moved it, the input above has been handled too: it must have
-    // left the program running and the window as it was (neither moved nor rolled).
+    // time, so as not to pair with the release before), in two steps. Input is handled
+    // in order, so once the drag's last step has moved it, the input above has been
+    // handled too: it must have left the program running and the window as it was
+    // (neither moved nor rolled), which puts it exactly where the drag ends.
     int captionY = (before.top + origin.y) / 2;
     ASSERT_TRUE(Xdo("sleep 0.7 mousemove %d %d mousedown 1 sleep 0.2 mousemove %d %d", before.left + 200, captionY,
                     before.left + 220, captionY + 10));
     ASSERT_TRUE(Xdo("sleep 0.2 mousemove %d %d sleep 0.2 mouseup 1", before.left + 250, captionY + 60));
-    EXPECT_TRUE(PumpUntil([&] { return WindowRect(window).top != before.top; }, 10000));
+    EXPECT_TRUE(MovedBy(window, before, 50, 60));
     EXPECT_EQ(program.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
-    RECT after = WindowRect(window);
-    OffsetRect(&before, 50, 60);
-    EXPECT_TRUE(EqualRect(&before, &after)) << after.left - before.left << "," << after.top - before.top;
     EXPECT_EQ(program.close(), 0u);
 }
 
