@@ -116,8 +116,8 @@ void NowCancelled(const std::string& name, const std::function<void(HWND main, H
     EXPECT_FALSE(IsWindow(warning));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, IDC_START)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_STOP)));
-    // Past the moment the action would have come (the trace's clock is this session's
-    // tick count), and past every message that was due by then.
+    // A second past the moment the action would have come (the trace's clock is this
+    // session's tick count), for its tick, and past every message posted by then.
     std::vector<TraceCall> sentences = Sentences(traced);
     ASSERT_FALSE(sentences.empty());
     while (GetTickCount() < sentences.front().ms + 11000) Sleep(100);
