@@ -36,18 +36,14 @@ bool ScreenShows(int x, int y, COLORREF colour, DWORD timeoutMs = 10000) {
     return PollUntil([&] { return ScreenPixel(x, y) == colour; }, timeoutMs, 100);
 }
 
-// The window ends up moved by dx, dy from `from`, its size kept. A drag's moves reach
-// it one after another: this waits for the last.
-::testing::AssertionResult MovedBy(HWND window, RECT from, int dx, int dy) {
+// Waits until the window has the expected place and size; the moves of a drag, for
+// one, reach it one after another, and only the last counts.
+::testing::AssertionResult WindowReaches(HWND window, const RECT& expected) {
     RECT now = {};
-    OffsetRect(&from, dx, dy);
-    if (PumpUntil([&] {
-            now = WindowRect(window);
-            return EqualRect(&from, &now) != FALSE;
-        }, 10000))
+    if (PumpUntil([&] { return GetWindowRect(window, &now) && EqualRect(&expected, &now); }, 10000))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "moved by " << now.left - from.left + dx << "," << now.top - from.top + dy
-                                         << " to " << now.right - now.left << "x" << now.bottom - now.top;
+    return ::testing::AssertionFailure() << "at " << now.left << "," << now.top << ", " << now.right - now.left << " x "
+                                         << now.bottom - now.top;
 }
 
 class SkinEndToEnd : public ::testing::Test {
@@ -80,7 +76,8 @@ TEST_F(SkinEndToEnd, DraggingTheBandMovesTheWindow) {
     ASSERT_TRUE(Xdo("mousemove %d %d mousedown 1 sleep 0.2", x, y));
     ASSERT_TRUE(Xdo("mousemove %d %d sleep 0.2", x + 20, y + 10));
     ASSERT_TRUE(Xdo("mousemove %d %d sleep 0.2 mouseup 1", x - 150, y + 80));
-    EXPECT_TRUE(MovedBy(program.mainWindow, before, -150, 80));
+    OffsetRect(&before, -150, 80);
+    EXPECT_TRUE(WindowReaches(program.mainWindow, before));
 }
 
 TEST_F(SkinEndToEnd, CloseCellEndsTheProgramWithExitCodeZero) {
@@ -94,24 +91,15 @@ TEST_F(SkinEndToEnd, RightClickRollsTheWindowUpAndDown) {
     ASSERT_NO_FATAL_FAILURE(startSkinned());
     RECT before = WindowRect(program.mainWindow);
     ASSERT_TRUE(Xdo("mousemove %d %d click 3", before.left + 300, before.top + 10));
-    EXPECT_TRUE(PumpUntil([&] {
-        RECT now = WindowRect(program.mainWindow);
-        return now.bottom - now.top == 23;
-    }, 3000));
-    RECT rolled = WindowRect(program.mainWindow);
-    EXPECT_EQ(rolled.left, before.left);
-    EXPECT_EQ(rolled.top, before.top);
-    EXPECT_EQ(rolled.right, before.right);
+    RECT rolled = {before.left, before.top, before.right, before.top + 23};
+    EXPECT_TRUE(WindowReaches(program.mainWindow, rolled));
     // The ring closes right under the separator.
     EXPECT_TRUE(ScreenShows(before.left + 300, before.top + 22, RGB(0, 0, 0)));
 
     // A second click within the double-click time would come as a double-click.
     Sleep(700);
     ASSERT_TRUE(Xdo("click 3"));
-    EXPECT_TRUE(PumpUntil([&] {
-        RECT now = WindowRect(program.mainWindow);
-        return now.bottom - now.top == before.bottom - before.top;
-    }, 3000));
+    EXPECT_TRUE(WindowReaches(program.mainWindow, before));
 }
 
 TEST_F(SkinEndToEnd, DoubleClickOnTheLogoTurnsTheBandAmber) {
@@ -156,7 +144,8 @@ TEST_F(SkinEndToEnd, PlainFrameHasTheStandardCaptionAndNoTitleBarHandling) {
     ASSERT_TRUE(Xdo("sleep 0.7 mousemove %d %d mousedown 1 sleep 0.2 mousemove %d %d", before.left + 200, captionY,
                     before.left + 220, captionY + 10));
     ASSERT_TRUE(Xdo("sleep 0.2 mousemove %d %d sleep 0.2 mouseup 1", before.left + 250, captionY + 60));
-    EXPECT_TRUE(MovedBy(window, before, 50, 60));
+    OffsetRect(&before, 50, 60);
+    EXPECT_TRUE(WindowReaches(window, before));
     EXPECT_EQ(program.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_EQ(program.close(), 0u);
 }
