@@ -51,23 +51,21 @@ inline void RemotePress(HWND dialog, int id) {
 }
 
 // Waits until the main window's thread has handled all posted to it before and, in a
-// second round, what those posted in turn: messages posted to one thread are handled
-// in order, so a selection posted to a field shows once those before it are done.
-// Timers are not ordered: a due one comes only once no posted message waits. The
-// seconds field must hold text. False when the program ended or hangs.
+// second round, what those posted in turn: posted messages are handled in order, and
+// a selection posted to a field shows once those before it are done. Not timers: a
+// due one waits until no posted message does. False when the program ended or hangs.
 inline bool RemoteSettle(HWND main, DWORD timeoutMs = 10000) {
     HWND field = GetDlgItem(main, IDC_CD_SECONDS);
-    DWORD_PTR selection = 0;
-    auto answered = [&](UINT message) {
-        return SendMessageTimeoutA(field, message, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &selection) != 0;
-    };
     for (int round = 0; round < 2; ++round) {
-        // Sent messages come before posted ones: the selection is empty from here until
-        // the posted one is handled. EM_SETSEL returns nothing; EM_GETSEL tells.
-        if (!answered(EM_SETSEL) || !PostMessageA(field, EM_SETSEL, 0, -1)) return false;
-        selection = 0;
+        // Sent, the empty selection comes before any posted message (EM_SETSEL returns nothing).
+        if (!SendMessageTimeoutA(field, EM_SETSEL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, nullptr) ||
+            !PostMessageA(field, EM_SETSEL, 0, -1))
+            return false;
+        DWORD_PTR selection = 0;
         for (DWORD start = GetTickCount(); HIWORD(selection) == 0; Sleep(10))
-            if (GetTickCount() - start >= timeoutMs || !answered(EM_GETSEL)) return false;
+            if (GetTickCount() - start >= timeoutMs ||
+                !SendMessageTimeoutA(field, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &selection))
+                return false;
     }
     return true;
 }
