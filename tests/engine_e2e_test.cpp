@@ -3,6 +3,7 @@
 // Standby and hibernate are Wine stubs, so these runs never end the session; the
 // session-ending actions are in the isolated test. Scenarios run side by side, each
 // in its own program, to keep the ten-second warnings from adding up.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -71,11 +72,10 @@ void ArmCountdown(TracedProgram& traced, const std::string& name, int action, bo
     ASSERT_TRUE(WaitForStopEnabled(main, true, 3000));
 }
 
-// A suspend action on Now (trigger 1) or on a countdown of ten seconds (2), which
-// warns at once just as Now does: one SetSuspendState(hibernate, force, FALSE) about
-// ten seconds after START, no privilege step, then "Ready." again.
+// A suspend action on Now (1) or a ten-second countdown (2), both warning at once: one
+// SetSuspendState(hibernate, force, FALSE) ten seconds on, no privilege step, "Ready." again.
 void SuspendsAfterTenSeconds(int action, bool force, int trigger = 1) {
-    std::string name = "suspend-" + std::to_string(action) + "-" + std::to_string(force) + "-" + std::to_string(trigger);
+    std::string name = "suspend-" + std::to_string(action * 100 + force * 10 + trigger);
     SCOPED_TRACE(name);
     TracedProgram traced;
     ASSERT_TRUE(traced.start(name));
@@ -89,10 +89,7 @@ void SuspendsAfterTenSeconds(int action, bool force, int trigger = 1) {
     ASSERT_EQ(calls.size(), 1u);
     ExpectCountdownThenAction(Sentences(traced), started,
                               action == 4 ? "Standby in 10 seconds." : "Hibernate in 10 seconds.", 10, calls[0]);
-    ASSERT_EQ(calls[0].args.size(), 3u);
-    EXPECT_EQ(LowByte(calls[0].args[0]), action == 5 ? 1u : 0u);
-    EXPECT_EQ(LowByte(calls[0].args[1]), force ? 1u : 0u);
-    EXPECT_EQ(LowByte(calls[0].args[2]), 0u);
+    EXPECT_THAT(LowBytes(calls[0]), ::testing::ElementsAre(action == 5 ? 1u : 0u, force ? 1u : 0u, 0u));
     EXPECT_TRUE(traced.calls("user32.ExitWindowsEx").empty());
     EXPECT_TRUE(traced.calls("advapi32.AdjustTokenPrivileges").empty());
     ASSERT_TRUE(WaitFor([&] { return RemoteStatus(main) == "Ready."; }, 3000));
@@ -143,13 +140,11 @@ void StopWhileWaiting() {
     EXPECT_EQ(traced.program.close(), 0u);
 }
 
-// A moment of the system clock, in milliseconds.
-double Ms(const FILETIME& time) { return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 1e4; }
+double Ms(const FILETIME& time) { return (ULONGLONG{time.dwHighDateTime} << 32 | time.dwLowDateTime) / 1e4; }
 
 // Closing the main window while a countdown waits ends the program at once: from
-// WM_CLOSE to the end Wine records for the process, which no late wake-up of this
-// test can stretch, and from the close's "Stopping ..." to the program's
-// ExitProcess, by its own clock.
+// WM_CLOSE to the end Wine records (which no late wake-up of this test stretches),
+// and from the close's "Stopping ..." to its ExitProcess, by the program's clock.
 void CloseWhileWaiting() {
     SCOPED_TRACE("close while waiting");
     TracedProgram traced;
@@ -234,8 +229,7 @@ TEST_F(EngineEndToEnd, CountdownAndProcessExitRunTheActionAfterTheirMinuteOfWarn
             ExpectCountdownThenAction(Sentences(traced), waiting + 5000,
                                       "Standby in 60 seconds.\\r\\n\\r\\nUse CANCEL to stop the action.", 60, calls[0]);
             EXPECT_GE(Sentences(traced).front().ms - waiting, 4900.0);
-            EXPECT_EQ(LowByte(calls[0].args[0]), 0u);
-            EXPECT_EQ(LowByte(calls[0].args[1]), 0u);
+            EXPECT_THAT(LowBytes(calls[0]), ::testing::ElementsAre(0u, 0u, 0u));
             EXPECT_EQ(traced.program.close(), 0u);
         },
         [] {
@@ -261,9 +255,7 @@ TEST_F(EngineEndToEnd, CountdownAndProcessExitRunTheActionAfterTheirMinuteOfWarn
             std::vector<TraceCall> calls = traced.calls("powrprof.SetSuspendState");
             ASSERT_EQ(calls.size(), 1u);
             ExpectCountdownThenAction(Sentences(traced), exited, "Hibernate in 60 seconds.\\r", 60, calls[0]);
-            EXPECT_EQ(LowByte(calls[0].args[0]), 1u);
-            EXPECT_EQ(LowByte(calls[0].args[1]), 1u);
-            EXPECT_EQ(LowByte(calls[0].args[2]), 0u);
+            EXPECT_THAT(LowBytes(calls[0]), ::testing::ElementsAre(1u, 1u, 0u));
             EXPECT_EQ(traced.program.close(), 0u);
         },
     });

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -114,7 +113,7 @@ TEST(SessionEndingActions, NowEndsInExactlyOneExitWindowsExCallAboutTenSecondsAf
         EXPECT_NE(GetFileAttributesA((prefix + ".done").c_str()), INVALID_FILE_ATTRIBUTES) << "session never ended";
         std::string driver = ReadFileBytes(prefix + ".driver");
         ASSERT_THAT(driver, StartsWith("armed ")) << "the driver's START was taken";
-        double armed = std::atof(driver.c_str() + 6);  // the session's tick count, as the trace's
+        double armed = std::stod(driver.substr(6));  // the session's tick count, as the trace's
         std::string trace = ReadFileBytes(prefix + ".log");
 
         std::vector<TraceCall> exits = TraceCalls(trace, "user32.ExitWindowsEx");

@@ -146,7 +146,12 @@ bool TracedProgram::anyPowerCall() const {
     return !calls("user32.ExitWindowsEx").empty() || !calls("powrprof.SetSuspendState").empty();
 }
 
-unsigned LowByte(const std::string& arg) { return static_cast<unsigned>(std::strtoull(arg.c_str(), nullptr, 16) & 0xFF); }
+std::vector<unsigned> LowBytes(const TraceCall& call) {
+    std::vector<unsigned> bytes;
+    for (const std::string& arg : call.args)
+        bytes.push_back(static_cast<unsigned>(std::strtoull(arg.c_str(), nullptr, 16) & 0xFF));
+    return bytes;
+}
 
 void ExpectCountdownThenAction(std::vector<TraceCall> sentences, double due, const std::string& first,
                                unsigned seconds, const TraceCall& action) {
