@@ -113,6 +113,7 @@ TEST(SessionEndingActions, NowEndsInExactlyOneExitWindowsExCallAboutTenSecondsAf
         EXPECT_NE(GetFileAttributesA((prefix + ".done").c_str()), INVALID_FILE_ATTRIBUTES) << "session never ended";
         std::string driver = ReadFileBytes(prefix + ".driver");
         ASSERT_THAT(driver, StartsWith("armed ")) << "the driver's START was taken";
+        double armed = std::stod(driver.substr(6));  // the session's tick count, as the trace's
         std::string trace = ReadFileBytes(prefix + ".log");
 
         std::vector<TraceCall> exits = TraceCalls(trace, "user32.ExitWindowsEx");
@@ -126,7 +127,7 @@ TEST(SessionEndingActions, NowEndsInExactlyOneExitWindowsExCallAboutTenSecondsAf
                         calls.end());
             return calls;
         };
-        ExpectCountdownThenAction(WarningSentences(ofTheProgram(TraceCalls(trace, "user32.SetWindowTextA"))),
+        ExpectCountdownThenAction(WarningSentences(ofTheProgram(TraceCalls(trace, "user32.SetWindowTextA"))), armed,
                                   std::string(Nouns[c.action - 1]) + " in 10 seconds.", 10, exits[0]);
         std::vector<TraceCall> adjusts = ofTheProgram(TraceCalls(trace, "advapi32.AdjustTokenPrivileges"));
         EXPECT_EQ(adjusts.size(), c.privilege ? 1u : 0u);

@@ -177,8 +177,8 @@ TEST(SelfCheckNotice, ShownOnceOwnedByTheMainWindowInTheCurrentLanguage) {
     DestroyWindow(app.mainWindow);
 }
 
-// The notice the program shows, or null: its timer is due 200 ms after the window
-// opens, and a timer that is due is handled before the second round of RemoteSettle.
+// The notice the program shows, or null: its timer, due 200 ms after the window opens,
+// comes once no posted message waits (so after RemoteSettle), and the search waits a second.
 HWND NoticeAfterItsTime(const ChildProgram& program) {
     Sleep(300);
     EXPECT_TRUE(RemoteSettle(program.mainWindow));

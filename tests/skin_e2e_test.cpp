@@ -36,6 +36,16 @@ bool ScreenShows(int x, int y, COLORREF colour, DWORD timeoutMs = 10000) {
     return PollUntil([&] { return ScreenPixel(x, y) == colour; }, timeoutMs, 100);
 }
 
+// Waits until the window has the expected place and size; the moves of a drag, for
+// one, reach it one after another, and only the last counts.
+::testing::AssertionResult WindowReaches(HWND window, const RECT& expected) {
+    RECT now = {};
+    if (PumpUntil([&] { return GetWindowRect(window, &now) && EqualRect(&expected, &now); }, 10000))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "at " << now.left << "," << now.top << ", " << now.right - now.left << " x "
+                                         << now.bottom - now.top;
+}
+
 class SkinEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -66,15 +76,8 @@ TEST_F(SkinEndToEnd, DraggingTheBandMovesTheWindow) {
     ASSERT_TRUE(Xdo("mousemove %d %d mousedown 1 sleep 0.2", x, y));
     ASSERT_TRUE(Xdo("mousemove %d %d sleep 0.2", x + 20, y + 10));
     ASSERT_TRUE(Xdo("mousemove %d %d sleep 0.2 mouseup 1", x - 150, y + 80));
-    bool moved = PumpUntil([&] {
-        RECT now = WindowRect(program.mainWindow);
-        return now.left == before.left - 150 && now.top == before.top + 80;
-    }, 3000);
-    RECT after = WindowRect(program.mainWindow);
-    EXPECT_TRUE(moved) << "window at " << after.left << "," << after.top << " was " << before.left << ","
-                       << before.top;
-    EXPECT_EQ(after.right - after.left, before.right - before.left);
-    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    OffsetRect(&before, -150, 80);
+    EXPECT_TRUE(WindowReaches(program.mainWindow, before));
 }
 
 TEST_F(SkinEndToEnd, CloseCellEndsTheProgramWithExitCodeZero) {
@@ -88,24 +91,15 @@ TEST_F(SkinEndToEnd, RightClickRollsTheWindowUpAndDown) {
     ASSERT_NO_FATAL_FAILURE(startSkinned());
     RECT before = WindowRect(program.mainWindow);
     ASSERT_TRUE(Xdo("mousemove %d %d click 3", before.left + 300, before.top + 10));
-    EXPECT_TRUE(PumpUntil([&] {
-        RECT now = WindowRect(program.mainWindow);
-        return now.bottom - now.top == 23;
-    }, 3000));
-    RECT rolled = WindowRect(program.mainWindow);
-    EXPECT_EQ(rolled.left, before.left);
-    EXPECT_EQ(rolled.top, before.top);
-    EXPECT_EQ(rolled.right, before.right);
+    RECT rolled = {before.left, before.top, before.right, before.top + 23};
+    EXPECT_TRUE(WindowReaches(program.mainWindow, rolled));
     // The ring closes right under the separator.
     EXPECT_TRUE(ScreenShows(before.left + 300, before.top + 22, RGB(0, 0, 0)));
 
     // A second click within the double-click time would come as a double-click.
     Sleep(700);
     ASSERT_TRUE(Xdo("click 3"));
-    EXPECT_TRUE(PumpUntil([&] {
-        RECT now = WindowRect(program.mainWindow);
-        return now.bottom - now.top == before.bottom - before.top;
-    }, 3000));
+    EXPECT_TRUE(WindowReaches(program.mainWindow, before));
 }
 
 TEST_F(SkinEndToEnd, DoubleClickOnTheLogoTurnsTheBandAmber) {
@@ -142,18 +136,17 @@ TEST_F(SkinEndToEnd, PlainFrameHasTheStandardCaptionAndNoTitleBarHandling) {
     ASSERT_TRUE(Xdo("sleep 0.2 mouseup 1"));
 
     // The standard caption itself drags the window (pressed after the double-click
-    // time, so as not to pair with the release before). Input is handled in order, so
-    // once the drag has moved it, the input above has been handled too: it must have
-    // left the program running and the window as it was (neither moved nor rolled).
+    // time, so as not to pair with the release before), in two steps. Input is handled
+    // in order, so once the drag's last step has moved it, the input above has been
+    // handled too: it must have left the program running and the window as it was
+    // (neither moved nor rolled), which puts it exactly where the drag ends.
     int captionY = (before.top + origin.y) / 2;
     ASSERT_TRUE(Xdo("sleep 0.7 mousemove %d %d mousedown 1 sleep 0.2 mousemove %d %d", before.left + 200, captionY,
                     before.left + 220, captionY + 10));
     ASSERT_TRUE(Xdo("sleep 0.2 mousemove %d %d sleep 0.2 mouseup 1", before.left + 250, captionY + 60));
-    EXPECT_TRUE(PumpUntil([&] { return WindowRect(window).top != before.top; }, 10000));
-    EXPECT_EQ(program.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
-    RECT after = WindowRect(window);
     OffsetRect(&before, 50, 60);
-    EXPECT_TRUE(EqualRect(&before, &after)) << after.left - before.left << "," << after.top - before.top;
+    EXPECT_TRUE(WindowReaches(window, before));
+    EXPECT_EQ(program.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_EQ(program.close(), 0u);
 }
 

@@ -146,16 +146,22 @@ bool TracedProgram::anyPowerCall() const {
     return !calls("user32.ExitWindowsEx").empty() || !calls("powrprof.SetSuspendState").empty();
 }
 
-unsigned LowByte(const std::string& arg) { return static_cast<unsigned>(std::strtoull(arg.c_str(), nullptr, 16) & 0xFF); }
+std::vector<unsigned> LowBytes(const TraceCall& call) {
+    std::vector<unsigned> bytes;
+    for (const std::string& arg : call.args)
+        bytes.push_back(static_cast<unsigned>(std::strtoull(arg.c_str(), nullptr, 16) & 0xFF));
+    return bytes;
+}
 
-void ExpectCountdownThenAction(std::vector<TraceCall> sentences, const std::string& first, unsigned seconds,
-                               const TraceCall& action) {
+void ExpectCountdownThenAction(std::vector<TraceCall> sentences, double due, const std::string& first,
+                               unsigned seconds, const TraceCall& action) {
     // The window shows its first sentence as it opens and once more as the warning begins.
     sentences.erase(std::unique(sentences.begin(), sentences.end(),
                                 [](const TraceCall& a, const TraceCall& b) { return TextArg(a) == TextArg(b); }),
                     sentences.end());
     ASSERT_EQ(sentences.size(), seconds + 1u) << "one sentence a second, down to 0";
     EXPECT_THAT(TextArg(sentences.front()), ::testing::StartsWith(first));
+    EXPECT_LE(sentences.front().ms - due, 2500.0) << "the warning opens when it is due";
     double counted = action.ms - sentences.front().ms;
     EXPECT_GE(counted, (seconds - 1) * 1000.0);
     EXPECT_LE(counted, seconds * 1000.0 + 2500.0);

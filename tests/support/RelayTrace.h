@@ -34,11 +34,11 @@ std::string TextArg(const TraceCall& call);
 // Of the SetWindowTextA calls, the warning window's sentences ("... in N seconds.").
 std::vector<TraceCall> WarningSentences(const std::vector<TraceCall>& setWindowTextCalls);
 
-// The warning counted `seconds` down one sentence a second, from the first, whose
-// text starts with `first`, to the last, and `action` came with the last: never
-// before its time, and no later than a loaded machine's ticks can make it.
-void ExpectCountdownThenAction(std::vector<TraceCall> sentences, const std::string& first, unsigned seconds,
-                               const TraceCall& action);
+// The warning opened when `due` (session ticks, the trace's clock) and counted `seconds`
+// down a sentence a second from the first, which starts with `first`, and `action` came
+// with the last: never early, and no later than a loaded machine's ticks can make it.
+void ExpectCountdownThenAction(std::vector<TraceCall> sentences, double due, const std::string& first,
+                               unsigned seconds, const TraceCall& action);
 
 // Dormivex.exe in this Wine session with WINEDEBUG=+timestamp,+relay and its output in a log
 // file of the build folder.
@@ -57,5 +57,5 @@ struct TracedProgram {
     bool anyPowerCall() const;
 };
 
-// The low byte of a traced argument (relay prints whole registers).
-unsigned LowByte(const std::string& arg);
+// The low bytes of a call's arguments (relay prints whole registers), e.g. BOOLEANs.
+std::vector<unsigned> LowBytes(const TraceCall& call);

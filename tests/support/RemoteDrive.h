@@ -50,17 +50,18 @@ inline void RemotePress(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-// Waits until the main window's thread has handled all posted to it before: messages
-// posted to one thread are handled in order, so a selection posted to a field shows
-// once those before it are done. A due timer, which comes after posted messages, is
-// handled before a second round. False when the program ended or hangs.
+// Waits until the main window's thread has handled all posted to it before and, in a
+// second round, what those posted in turn: posted messages are handled in order, and
+// a selection posted to a field shows once those before it are done. Not timers: a
+// due one waits until no posted message does. False when the program ended or hangs.
 inline bool RemoteSettle(HWND main, DWORD timeoutMs = 10000) {
     HWND field = GetDlgItem(main, IDC_CD_SECONDS);
     for (int round = 0; round < 2; ++round) {
-        DWORD_PTR selection = 0;
-        if (!SendMessageTimeoutA(field, EM_SETSEL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &selection) ||
+        // Sent, the empty selection comes before any posted message (EM_SETSEL returns nothing).
+        if (!SendMessageTimeoutA(field, EM_SETSEL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, nullptr) ||
             !PostMessageA(field, EM_SETSEL, 0, -1))
             return false;
+        DWORD_PTR selection = 0;
         for (DWORD start = GetTickCount(); HIWORD(selection) == 0; Sleep(10))
             if (GetTickCount() - start >= timeoutMs ||
                 !SendMessageTimeoutA(field, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &selection))

@@ -74,8 +74,8 @@ struct ChildProgram {
     // From now on, the program has at most this long to live (a minute after start).
     void endWithin(DWORD milliseconds);
     // Waits for the process to end; returns its exit code, or STILL_ACTIVE on time-out.
-    // Generous: Wine ends a process late on a busy machine.
-    DWORD waitForExit(DWORD timeoutMs = 30000);
+    // A clean exit takes a tenth of a second; the rest is room for a loaded machine.
+    DWORD waitForExit(DWORD timeoutMs = 10000);
     // Closes the main window as a user would, then waits as waitForExit does.
     DWORD close() {
         PostMessageA(mainWindow, WM_CLOSE, 0, 0);
