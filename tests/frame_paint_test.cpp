@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/DesignedFont.h"
+#include "support/FreshStateTest.h"
 #include "support/IatPatch.h"
 #include "support/MainWindowHarness.h"
 #include "support/SkinCapture.h"
@@ -95,13 +96,17 @@ int CountColour(const DibCapture& painted, int fromX, int toX, int fromY, int to
     return count;
 }
 
-class FramePaint : public ::testing::Test {
+class FramePaint : public FreshStateTest {
 protected:
     void SetUp() override {
+        FreshStateTest::SetUp();
         window = OpenMainWindow();
         ASSERT_NE(window, nullptr);
     }
-    void TearDown() override { CloseMainWindow(); }
+    void TearDown() override {
+        CloseMainWindow();
+        FreshStateTest::TearDown();
+    }
 
     void resizeClient(int width, int height) {
         SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -78,10 +78,12 @@ HWND WINAPI RecordingCreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCS
                                                           parent, menu, instance, parameter);
 }
 
-class MainWindow : public testing::Test {
+class MainWindow : public FreshStateTest {
 protected:
-    void TearDown() override { CloseMainWindow(); }
-    PowerCallGuard guard;  // a START below arms the default run for real
+    void TearDown() override {
+        CloseMainWindow();
+        FreshStateTest::TearDown();
+    }
     MessageBoxRecorder boxes;
 };
 

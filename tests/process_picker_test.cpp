@@ -67,11 +67,11 @@ FakeSystem fake;
 const SC_HANDLE FakeManager = reinterpret_cast<SC_HANDLE>(0x5C01);
 const SC_HANDLE FakeService = reinterpret_cast<SC_HANDLE>(0x5C02);
 
-std::vector<std::unique_ptr<IatPatch>> patches;
+std::vector<std::unique_ptr<IatPatch>> systemPatches;
 
 template <typename Function>
 Function Original(size_t index) {
-    return patches[index]->originalAs<Function>();
+    return systemPatches[index]->originalAs<Function>();
 }
 
 BOOL Deliver(LPPROCESSENTRY32 entry) {
@@ -200,19 +200,19 @@ BOOL WINAPI FakeCloseServiceHandle(SC_HANDLE handle) {
 
 void InstallFakeSystem() {
     fake = FakeSystem();
-    patches.clear();
+    systemPatches.clear();
     // Kept at the indexes of PatchIndex: the pass-through fakes find their originals there.
-    patches.emplace_back(new IatPatch("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "GetModuleHandleA", AsPatch(&FakeGetModuleHandleA)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "LoadLibraryA", AsPatch(&CountingLoadLibraryA)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "FreeLibrary", AsPatch(&CountingFreeLibrary)));
-    patches.emplace_back(new IatPatch("user32.dll", "SendMessageA", AsPatch(&WatchingSendMessageA)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "CreateToolhelp32Snapshot", AsPatch(&FakeCreateToolhelp32Snapshot)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "Process32First", AsPatch(&FakeProcess32First)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "Process32Next", AsPatch(&FakeProcess32Next)));
-    patches.emplace_back(new IatPatch("advapi32.dll", "OpenSCManagerA", AsPatch(&FakeOpenSCManagerA)));
-    patches.emplace_back(new IatPatch("advapi32.dll", "OpenServiceA", AsPatch(&FakeOpenServiceA)));
-    patches.emplace_back(new IatPatch("advapi32.dll", "CloseServiceHandle", AsPatch(&FakeCloseServiceHandle)));
+    systemPatches.emplace_back(new IatPatch("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress)));
+    systemPatches.emplace_back(new IatPatch("kernel32.dll", "GetModuleHandleA", AsPatch(&FakeGetModuleHandleA)));
+    systemPatches.emplace_back(new IatPatch("kernel32.dll", "LoadLibraryA", AsPatch(&CountingLoadLibraryA)));
+    systemPatches.emplace_back(new IatPatch("kernel32.dll", "FreeLibrary", AsPatch(&CountingFreeLibrary)));
+    systemPatches.emplace_back(new IatPatch("user32.dll", "SendMessageA", AsPatch(&WatchingSendMessageA)));
+    systemPatches.emplace_back(new IatPatch("kernel32.dll", "CreateToolhelp32Snapshot", AsPatch(&FakeCreateToolhelp32Snapshot)));
+    systemPatches.emplace_back(new IatPatch("kernel32.dll", "Process32First", AsPatch(&FakeProcess32First)));
+    systemPatches.emplace_back(new IatPatch("kernel32.dll", "Process32Next", AsPatch(&FakeProcess32Next)));
+    systemPatches.emplace_back(new IatPatch("advapi32.dll", "OpenSCManagerA", AsPatch(&FakeOpenSCManagerA)));
+    systemPatches.emplace_back(new IatPatch("advapi32.dll", "OpenServiceA", AsPatch(&FakeOpenServiceA)));
+    systemPatches.emplace_back(new IatPatch("advapi32.dll", "CloseServiceHandle", AsPatch(&FakeCloseServiceHandle)));
 }
 
 struct Entry {
@@ -241,15 +241,17 @@ Entry Shown(const std::string& name, DWORD id) {
     return {name + "   [PID " + std::to_string(id) + "]", static_cast<LRESULT>(id)};
 }
 
-class ProcessPicker : public testing::Test {
+class ProcessPicker : public FreshStateTest {
 protected:
     void SetUp() override {
+        FreshStateTest::SetUp();
         ASSERT_TRUE(OpenMainWindow());
         InstallFakeSystem();
     }
     void TearDown() override {
-        patches.clear();
+        systemPatches.clear();
         CloseMainWindow();
+        FreshStateTest::TearDown();
     }
     static void Add(DWORD id, const std::string& name, DWORD parent = 4, DWORD session = 1, bool readable = true) {
         fake.processes.push_back({id, parent, name, session, readable});
@@ -454,10 +456,16 @@ TEST_F(ProcessPicker, EntriesTheControlRefusesAreLeftOut) {
 }
 
 // Real processes in the test's own session, started from copies of the sleeper.
-class RunningProcesses : public testing::Test {
+class RunningProcesses : public FreshStateTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(OpenMainWindow()); }
-    void TearDown() override { CloseMainWindow(); }
+    void SetUp() override {
+        FreshStateTest::SetUp();
+        ASSERT_TRUE(OpenMainWindow());
+    }
+    void TearDown() override {
+        CloseMainWindow();
+        FreshStateTest::TearDown();
+    }
 };
 
 TEST_F(RunningProcesses, AChildAppearsWithItsIdAndAnExcludedNameDoesNot) {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <vector>
 
+#include "support/FreshStateTest.h"
 #include "support/IatPatch.h"
 #include "support/MainWindowHarness.h"
 #include "support/TestSupport.h"
@@ -84,9 +85,10 @@ DWORD WINAPI NextTick() {
 }
 UINT WINAPI FakeDoubleClickTime() { return calls.doubleClickTime; }
 
-class TitleBar : public ::testing::Test {
+class TitleBar : public FreshStateTest {
 protected:
     void SetUp() override {
+        FreshStateTest::SetUp();
         window = OpenMainWindow();
         ASSERT_NE(window, nullptr);
         calls = Calls();
@@ -105,7 +107,7 @@ protected:
         W = client.right;
     }
     void TearDown() override {
-        patches.clear();
+        FreshStateTest::TearDown();
         CloseMainWindow();
     }
 
@@ -131,7 +133,6 @@ public:  // the tests name these as members to hand to answers()
 
     HWND window = nullptr;
     int W = 0;
-    IatPatches patches;
 };
 
 TEST_F(TitleBar, PressDragsOnlyInTheBandLeftOfTheCellsAndOutsideTheLogo) {

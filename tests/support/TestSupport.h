@@ -53,13 +53,20 @@ void PumpFor(DWORD milliseconds);
 // Finds a top-level window of the given process by class and (optional) caption.
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs);
 
+// How long a child program lives unless its test says otherwise: no run a test arms
+// reaches its action sooner (Now warns for ten seconds), and the watchdog starts
+// before the program does, so a run armed by mistake, or left by a stalled test,
+// is ended before its action could come.
+const DWORD ChildLifetimeMs = 10000;
+
 // The real program running as a child of the test. It runs in a job that ends it
 // when the test lets go of it, even when the test dies, and a watchdog ends it when
-// its time is up: a run it was told to arm can never reach a real power action on
-// Windows as long as the time left is shorter than the run's countdown.
+// its lifetime is up: a run it was told to arm can never reach a real power action
+// on Windows as long as that lifetime is shorter than the run's way to its action.
 struct ChildProgram {
     PROCESS_INFORMATION info = {};
     HWND mainWindow = nullptr;
+    DWORD lifetimeMs = ChildLifetimeMs;  // from start(); longer only where a test says why
 
     ChildProgram() = default;
     ChildProgram(const ChildProgram&) = delete;
@@ -71,7 +78,11 @@ struct ChildProgram {
     // `output`, when given, receives standard output and standard error.
     bool start(const std::string& path = DormivexPath(), const char* environment = nullptr,
                HANDLE output = nullptr, DWORD timeoutMs = 15000);
-    // From now on, the program has at most this long to live (a minute after start).
+    // Puts the running process of `info` into the job and starts the watchdog: for a
+    // process started elsewhere, before anything arms a run in it. False when it could
+    // not be guarded.
+    bool enterJob();
+    // From now on, the program has at most this long to live.
     void endWithin(DWORD milliseconds);
     // Waits for the process to end; returns its exit code, or STILL_ACTIVE on time-out.
     // Generous: Wine ends a process late on a busy machine.
