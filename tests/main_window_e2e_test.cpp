@@ -118,6 +118,7 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
         RemotePress(window, IDC_STOP);
     }
     EXPECT_TRUE(WaitForStopEnabled(window, false, 5000));
+    EXPECT_EQ(ItemText(window, IDC_STATUS), "Cancelled.");
     EXPECT_EQ(program.close(), 0u);
 }
 
