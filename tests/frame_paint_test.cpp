@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "support/DesignedFont.h"
-#include "support/FreshStateTest.h"
 #include "support/IatPatch.h"
 #include "support/MainWindowHarness.h"
 #include "support/SkinCapture.h"
@@ -96,17 +95,8 @@ int CountColour(const DibCapture& painted, int fromX, int toX, int fromY, int to
     return count;
 }
 
-class FramePaint : public FreshStateTest {
+class FramePaint : public MainWindowTest {
 protected:
-    void SetUp() override {
-        FreshStateTest::SetUp();
-        window = OpenMainWindow();
-        ASSERT_NE(window, nullptr);
-    }
-    void TearDown() override {
-        CloseMainWindow();
-        FreshStateTest::TearDown();
-    }
 
     void resizeClient(int width, int height) {
         SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -116,7 +106,7 @@ protected:
         ASSERT_EQ(client.bottom, height);
     }
 
-    HWND window = nullptr;
+    HWND& window = app.mainWindow;
 };
 
 TEST_F(FramePaint, BluePaletteAtTwoWidthsIsExactlyAsDesigned) {

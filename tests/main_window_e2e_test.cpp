@@ -97,10 +97,9 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
     EXPECT_EQ(program.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(IsWindowVisible(window));
 
-    // Standby (4), not forced, on a countdown (2). Under Wine, whose suspend is a stub,
-    // 30 s open the warning at once, which is cancelled. On Windows the suspend is real
-    // and a faulty program might cut the warning short: there an hour waits and is
-    // stopped, since even such a program cannot act on it within the child's lifetime.
+    // Standby (4), not forced, on a countdown (2): under Wine, whose suspend is a stub,
+    // 30 s open the warning at once; on Windows an hour waits, which not even a program
+    // that cut the warning short could act on within the child's lifetime.
     const bool wine = RunningUnderWine();
     RemoteChoose(window, 4, false, 2);
     RemoteCountdown(window, wine ? "0" : "1", "0", wine ? "30" : "0");
@@ -108,9 +107,8 @@ TEST_F(MainWindowEndToEnd, SkinnedWindowShowsTheTableAndClosesWithZero) {
     if (wine) {
         HWND warning = FindProcessWindow(program.info.dwProcessId, "#32770", TEST_PRODUCT_TITLE " - Warning", 5000);
         ASSERT_TRUE(warning);
-        SIZE client = ClientSize(warning);
-        EXPECT_EQ(client.cx, WarningClient.cx);
-        EXPECT_EQ(client.cy, WarningClient.cy);
+        EXPECT_EQ(ClientSize(warning).cx, WarningClient.cx);
+        EXPECT_EQ(ClientSize(warning).cy, WarningClient.cy);
         RemotePress(warning, IDC_WARN_CANCEL);
     } else {
         ASSERT_TRUE(WaitForStopEnabled(window, true, 5000));

@@ -50,10 +50,8 @@ cp -al "$template" "$prefix"
 rm -f "$prefix"/*.reg
 cp "$template"/*.reg "$prefix"/
 export WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml="
-# The program cannot be in the test's job: it runs under a wineserver of its own,
-# which the test's job objects do not reach, and in the test's session EWX_FORCE
-# would kill the test. This shell bounds it instead, whether or not the test still
-# runs: the driver gets a minute, the program 40 seconds more, then the session ends.
+# Out of reach of the test's job (its own wineserver; EWX_FORCE would kill a test in
+# its session), so bounded here: the driver gets a minute, the program 40 s more.
 WINEDEBUG=+timestamp,+relay "$wine" "$build/Dormivex.exe" >"$out.log" 2>&1 &
 program=$!
 WINEDEBUG=-all timeout -s KILL 60 "$wine" "$build/engine_driver.exe" "$action" "$force" 1 >"$out.driver" 2>&1

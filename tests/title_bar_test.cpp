@@ -6,7 +6,6 @@
 #include <deque>
 #include <vector>
 
-#include "support/FreshStateTest.h"
 #include "support/IatPatch.h"
 #include "support/MainWindowHarness.h"
 #include "support/TestSupport.h"
@@ -85,12 +84,10 @@ DWORD WINAPI NextTick() {
 }
 UINT WINAPI FakeDoubleClickTime() { return calls.doubleClickTime; }
 
-class TitleBar : public FreshStateTest {
+class TitleBar : public MainWindowTest {
 protected:
     void SetUp() override {
-        FreshStateTest::SetUp();
-        window = OpenMainWindow();
-        ASSERT_NE(window, nullptr);
+        MainWindowTest::SetUp();
         calls = Calls();
         calls.window = window;
         sendPatch = patches.add("user32.dll", "SendMessageA", AsPatch(&RecordSend));
@@ -105,10 +102,6 @@ protected:
         RECT client;
         GetClientRect(window, &client);
         W = client.right;
-    }
-    void TearDown() override {
-        FreshStateTest::TearDown();
-        CloseMainWindow();
     }
 
 public:  // the tests name these as members to hand to answers()
@@ -131,7 +124,7 @@ public:  // the tests name these as members to hand to answers()
         return rect;
     }
 
-    HWND window = nullptr;
+    HWND& window = app.mainWindow;
     int W = 0;
 };
 

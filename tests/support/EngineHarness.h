@@ -10,7 +10,6 @@
 #include "app/AppState.h"
 #include "engine/Engine.h"
 #include "i18n/Strings.h"
-#include "FreshStateTest.h"
 #include "IatPatch.h"
 #include "MainWindowHarness.h"
 #include "MessageBoxRecorder.h"
@@ -74,17 +73,11 @@ inline void EndRun() {
 // The real main window for each case; whatever run a case armed is ended after it,
 // and none can reach a real power call unless the case patches its own fake over
 // the guard's.
-class EngineTest : public FreshStateTest {
+class EngineTest : public MainWindowTest {
 protected:
-    void SetUp() override {
-        FreshStateTest::SetUp();
-        ASSERT_NE(OpenMainWindow(), nullptr);
-        PumpFor(20);
-    }
     void TearDown() override {
         EndRun();
-        CloseMainWindow();
-        FreshStateTest::TearDown();
+        MainWindowTest::TearDown();
     }
 
     static void ExpectState(RunState state, StringId status) {

@@ -1,6 +1,5 @@
-// A test that starts from a reset AppState and no stored settings, and leaves no
-// settings and no patched imports behind; whatever it runs, it cannot shut down or
-// suspend the machine.
+// A test that starts from a reset AppState and no stored settings, leaves no settings
+// and no patched imports behind, and cannot shut down or suspend the machine.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,34 +7,27 @@
 #include "IatPatch.h"
 #include "TestSupport.h"
 
-// Replaces the power calls the program's code can reach in this process: a call
-// fails the test and reports success without acting. SetSuspendState is caught at
-// GetProcAddress, the one way to it whatever name or call loaded PowrProf.dll: by
-// its name, or by the address it resolves to (an ordinal, say). A fixture that
-// records the power calls itself patches over these.
+// Replaces the power calls the program's code can reach: a call fails the test and
+// acts as done. SetSuspendState is caught at GetProcAddress, by its name or by what it
+// resolves to, whatever loaded PowrProf.dll. A fixture recording them patches over.
 class PowerCallGuard {
 public:
     PowerCallGuard() {
         lookup_ = lookupPatch_.originalAs<decltype(&GetProcAddress)>();
         if (!suspend_) suspend_ = lookup_(LoadLibraryA("PowrProf.dll"), "SetSuspendState");
     }
-    PowerCallGuard(const PowerCallGuard&) = delete;
-    PowerCallGuard& operator=(const PowerCallGuard&) = delete;
 
 private:
-    static BOOL WINAPI RefuseExit(UINT, DWORD) {
-        ADD_FAILURE() << "the code under test reached ExitWindowsEx";
+    static BOOLEAN Refuse(const char* call) {
+        ADD_FAILURE() << "the code under test reached " << call;
         return TRUE;
     }
-    static BOOLEAN WINAPI RefuseSuspend(BOOLEAN, BOOLEAN, BOOLEAN) {
-        ADD_FAILURE() << "the code under test reached SetSuspendState";
-        return TRUE;
-    }
+    static BOOL WINAPI RefuseExit(UINT, DWORD) { return Refuse("ExitWindowsEx"); }
+    static BOOLEAN WINAPI RefuseSuspend(BOOLEAN, BOOLEAN, BOOLEAN) { return Refuse("SetSuspendState"); }
     static FARPROC WINAPI Lookup(HMODULE module, LPCSTR name) {
         FARPROC found = lookup_(module, name);
         bool byName = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && lstrcmpA(name, "SetSuspendState") == 0;
-        if (!byName && (!found || found != suspend_)) return found;
-        return AsFarProc(&RefuseSuspend);
+        return byName || (found && found == suspend_) ? AsFarProc(&RefuseSuspend) : found;
     }
 
     static inline decltype(&GetProcAddress) lookup_ = nullptr;

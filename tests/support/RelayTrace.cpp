@@ -25,8 +25,7 @@ void ClearRelayInclude() {
 // is passed, so the relay trace would land in the test's own output. The program is
 // therefore started from a Unix shell in the same prefix, with its output in the
 // log; that shell's process cannot be waited on, so the program is found by its
-// window, one start at a time, and then put into the job and under the watchdog
-// like every child. Until then it is idle: only the test arms a run in it.
+// window, one start at a time, and put into the job while it is still idle.
 static std::mutex startLock;
 // The programs of live TracedPrograms. Wine gives the id of an ended process to the
 // next one soon, so a claim ends with its program: a stale one would hide a new
@@ -70,9 +69,7 @@ bool TracedProgram::start(const std::string& name) {
     program.info.dwProcessId = processId;
     program.info.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | PROCESS_SET_QUOTA,
                                         FALSE, processId);
-    // Wine alone (the shell), where these runs are meant to reach their stubbed
-    // suspend: the longest case waits up to two minutes for it.
-    program.lifetimeMs = 180000;
+    program.lifetimeMs = 180000;  // Wine alone, where runs may reach their stubbed suspend
     if (!program.info.hProcess || !program.enterJob()) return false;
     program.mainWindow = FindProcessWindow(processId, "#32770", PRODUCT_TITLE, 5000);
     return program.mainWindow != nullptr;

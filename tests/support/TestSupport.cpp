@@ -152,16 +152,18 @@ void ChildProgram::kill() {
     watchdog_ = nullptr;
     if (job_) CloseHandle(job_);  // ends the program if it still runs
     job_ = nullptr;
+    EndProcess(info);
+    mainWindow = nullptr;
+}
+
+void EndProcess(PROCESS_INFORMATION& info) {
     if (info.hProcess) {
-        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(info.hProcess, 99);
-            WaitForSingleObject(info.hProcess, 5000);
-        }
+        TerminateProcess(info.hProcess, 99);
+        WaitForSingleObject(info.hProcess, 5000);
         CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
+        if (info.hThread) CloseHandle(info.hThread);
     }
     info = {};
-    mainWindow = nullptr;
 }
 
 // WM_GETTEXT rather than GetWindowTextA, which does not ask controls of other processes.

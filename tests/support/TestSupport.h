@@ -53,20 +53,15 @@ void PumpFor(DWORD milliseconds);
 // Finds a top-level window of the given process by class and (optional) caption.
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs);
 
-// How long a child program lives unless its test says otherwise: no run a test arms
-// reaches its action sooner (Now warns for ten seconds), and the watchdog starts
-// before the program does, so a run armed by mistake, or left by a stalled test,
-// is ended before its action could come.
-const DWORD ChildLifetimeMs = 10000;
-
 // The real program running as a child of the test. It runs in a job that ends it
 // when the test lets go of it, even when the test dies, and a watchdog ends it when
-// its lifetime is up: a run it was told to arm can never reach a real power action
-// on Windows as long as that lifetime is shorter than the run's way to its action.
+// its lifetime is up. Unless the test says why it needs longer, that is shorter than
+// any armed run's way to its action (Now warns for ten seconds), counted from before
+// the program starts: a run armed by a faulty program or a stalled test never acts.
 struct ChildProgram {
     PROCESS_INFORMATION info = {};
     HWND mainWindow = nullptr;
-    DWORD lifetimeMs = ChildLifetimeMs;  // from start(); longer only where a test says why
+    DWORD lifetimeMs = 10000;
 
     ChildProgram() = default;
     ChildProgram(const ChildProgram&) = delete;
@@ -78,9 +73,7 @@ struct ChildProgram {
     // `output`, when given, receives standard output and standard error.
     bool start(const std::string& path = DormivexPath(), const char* environment = nullptr,
                HANDLE output = nullptr, DWORD timeoutMs = 15000);
-    // Puts the running process of `info` into the job and starts the watchdog: for a
-    // process started elsewhere, before anything arms a run in it. False when it could
-    // not be guarded.
+    // Puts the process of `info` into the job under the watchdog; false when that failed.
     bool enterJob();
     // From now on, the program has at most this long to live.
     void endWithin(DWORD milliseconds);
@@ -98,6 +91,9 @@ private:
     HANDLE job_ = nullptr;
     HANDLE watchdog_ = nullptr;
 };
+
+// Ends the process if it still runs, then closes its handles and clears `info`.
+void EndProcess(PROCESS_INFORMATION& info);
 
 // Reads a window's text (ANSI).
 std::string WindowText(HWND window);
