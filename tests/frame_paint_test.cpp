@@ -95,13 +95,8 @@ int CountColour(const DibCapture& painted, int fromX, int toX, int fromY, int to
     return count;
 }
 
-class FramePaint : public ::testing::Test {
+class FramePaint : public MainWindowTest {
 protected:
-    void SetUp() override {
-        window = OpenMainWindow();
-        ASSERT_NE(window, nullptr);
-    }
-    void TearDown() override { CloseMainWindow(); }
 
     void resizeClient(int width, int height) {
         SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -111,7 +106,7 @@ protected:
         ASSERT_EQ(client.bottom, height);
     }
 
-    HWND window = nullptr;
+    HWND& window = app.mainWindow;
 };
 
 TEST_F(FramePaint, BluePaletteAtTwoWidthsIsExactlyAsDesigned) {

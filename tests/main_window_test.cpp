@@ -78,15 +78,14 @@ HWND WINAPI RecordingCreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCS
                                                           parent, menu, instance, parameter);
 }
 
-class MainWindow : public testing::Test {
+class MainWindow : public MainWindowTest {
 protected:
-    void TearDown() override { CloseMainWindow(); }
-    PowerCallGuard guard;  // a START below arms the default run for real
     MessageBoxRecorder boxes;
 };
 
 // The fields' first values (07:00, 01:00:00) and STOP greyed are the table's too.
 TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguagesAndStartReady) {
+    CloseMainWindow();
     HWND window = OpenMainWindow(Frame::Skinned, Language::English);
     ASSERT_TRUE(window);
     EXPECT_EQ(app.mainWindow, window);
@@ -118,6 +117,7 @@ TEST_F(MainWindow, SkinnedControlsMatchTheTableInBothLanguagesAndStartReady) {
 }
 
 TEST_F(MainWindow, ControlsAreCreatedWithTheSizesOfTheTable) {
+    CloseMainWindow();
     creationCalls.clear();
     HWND window = nullptr;
     {
@@ -146,6 +146,7 @@ TEST_F(MainWindow, ControlsAreCreatedWithTheSizesOfTheTable) {
 }
 
 TEST_F(MainWindow, PlainControlsSitTwentyPixelsHigher) {
+    CloseMainWindow();
     HWND window = OpenMainWindow(Frame::Plain, Language::German);
     ASSERT_TRUE(window);
     ExpectControlsAsInTable(window, GermanStrings, -20);
@@ -163,8 +164,7 @@ TEST_F(MainWindow, SkinnedWindowIsTwentyPixelsTallerThanItsTemplateAndPlainKeeps
     RECT skinnedTemplate = TemplateWindowRect(IDD_MAIN_SKINNED);
     RECT plainTemplate = TemplateWindowRect(IDD_MAIN_PLAIN);
 
-    HWND window = OpenMainWindow(Frame::Skinned);
-    ASSERT_TRUE(window);
+    HWND window = app.mainWindow;
     RECT bounds = {};
     GetWindowRect(window, &bounds);
     EXPECT_EQ(bounds.left, skinnedTemplate.left);
@@ -180,7 +180,6 @@ TEST_F(MainWindow, SkinnedWindowIsTwentyPixelsTallerThanItsTemplateAndPlainKeeps
 }
 
 TEST_F(MainWindow, TimeFieldsTakeOnlyDigitsWithoutLimit) {
-    ASSERT_TRUE(OpenMainWindow());
     HWND field = GetDlgItem(app.mainWindow, IDC_CD_MINUTES);
     SetWindowTextA(field, "");
     for (char key : std::string("1a2-3 4567890123456789012345678901234567890")) SendMessageA(field, WM_CHAR, key, 0);
@@ -188,7 +187,6 @@ TEST_F(MainWindow, TimeFieldsTakeOnlyDigitsWithoutLimit) {
 }
 
 TEST_F(MainWindow, TabWalksTheEnabledTabStopsInTableOrder) {
-    ASSERT_TRUE(OpenMainWindow());
     // Checked radio button of each group, then the check box, fields, list and buttons.
     EXPECT_THAT(Walk(IDC_ACT_SHUTDOWN, GetNextDlgTabItem),
                 ElementsAreArray({1001, 1006, 1201, 1202, 1203, 1103, 1211, 1212, 1221, 1222, 1302, 1304, 1305}));
@@ -198,7 +196,6 @@ TEST_F(MainWindow, TabWalksTheEnabledTabStopsInTableOrder) {
 }
 
 TEST_F(MainWindow, ArrowKeysStayInsideEachRadioGroup) {
-    ASSERT_TRUE(OpenMainWindow());
     EXPECT_THAT(Walk(IDC_ACT_SHUTDOWN, GetNextDlgGroupItem), ElementsAre(1001, 1002, 1003, 1004, 1005, 1006, 1100));
     // The second group runs to the last control and, as the dialog manager wraps
     // around, on to the first control, up to the next WS_GROUP.
@@ -217,7 +214,6 @@ TEST_F(MainWindow, ArrowKeysStayInsideEachRadioGroup) {
 }
 
 TEST_F(MainWindow, AnswersTrueOnlyForItsSixCommands) {
-    ASSERT_TRUE(OpenMainWindow());
     for (int id : {IDC_START, IDC_STOP, IDC_REFRESH, IDC_PROCESS_LIST, IDC_LANGUAGE, IDC_ABOUT})
         EXPECT_EQ(SendCommand(id), TRUE) << id;
     for (int id : {IDOK, IDCANCEL, IDC_ACT_SHUTDOWN, IDC_FORCE, IDC_TRIG_NOW, IDC_TRIG_PROCESS, IDC_CD_HOURS,
@@ -226,7 +222,6 @@ TEST_F(MainWindow, AnswersTrueOnlyForItsSixCommands) {
 }
 
 TEST_F(MainWindow, EscapeLeavesTheWindowOpenAndEnterPressesTheFocusedButton) {
-    ASSERT_TRUE(OpenMainWindow());
     HWND radio = GetDlgItem(app.mainWindow, IDC_ACT_SHUTDOWN);
     SetFocus(radio);
     PostMessageA(radio, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -246,7 +241,6 @@ TEST_F(MainWindow, EscapeLeavesTheWindowOpenAndEnterPressesTheFocusedButton) {
 // In every run state the button stores the other language and relabels at once: each
 // translated label, the title, the status line in its state's words; About speaks it.
 TEST_F(MainWindow, LanguageButtonTogglesStoresAndRelabelsInEveryRunState) {
-    ASSERT_TRUE(OpenMainWindow(Frame::Skinned, Language::English));
     SendCommand(IDC_ABOUT);
     const struct {
         RunState state;
@@ -287,7 +281,6 @@ TEST_F(MainWindow, LanguageButtonTogglesStoresAndRelabelsInEveryRunState) {
 const char Marker[] = "zz marker entry";
 
 TEST_F(MainWindow, RefreshActsOnlyWhileIdle) {
-    ASSERT_TRUE(OpenMainWindow());
     for (RunState state : {RunState::Waiting, RunState::Warning, RunState::Executing}) {
         app.runState = state;
         LRESULT index = SendMessageA(app.processList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Marker));
@@ -308,7 +301,6 @@ TEST_F(MainWindow, RefreshActsOnlyWhileIdle) {
 }
 
 TEST_F(MainWindow, ChoosingAProcessWhileIdleSelectsTheProcessTrigger) {
-    ASSERT_TRUE(OpenMainWindow());
     SendMessageA(app.processList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Marker));
 
     // Only a changed selection counts, and only while nothing is armed.
@@ -335,7 +327,6 @@ TEST_F(MainWindow, ChoosingAProcessWhileIdleSelectsTheProcessTrigger) {
 }
 
 TEST_F(MainWindow, CloseDestroysTheWindowAndPostsQuit) {
-    ASSERT_TRUE(OpenMainWindow());
     HWND window = app.mainWindow;
     EXPECT_EQ(MainDialogProc(window, WM_CLOSE, 0, 0), TRUE);
     EXPECT_FALSE(IsWindow(window));
@@ -345,6 +336,7 @@ TEST_F(MainWindow, CloseDestroysTheWindowAndPostsQuit) {
 }
 
 TEST_F(MainWindow, PlainFrameLeavesPaintingAndMouseToTheDialogManager) {
+    CloseMainWindow();
     ASSERT_TRUE(OpenMainWindow(Frame::Plain));
     RECT before = {};
     GetWindowRect(app.mainWindow, &before);
@@ -365,7 +357,6 @@ TEST_F(MainWindow, PlainFrameLeavesPaintingAndMouseToTheDialogManager) {
 }
 
 TEST_F(MainWindow, UnknownTimersAndMessagesAreHarmless) {
-    ASSERT_TRUE(OpenMainWindow());
     EXPECT_EQ(MainDialogProc(app.mainWindow, WM_TIMER, TIMER_COUNTDOWN, 0), TRUE);
     EXPECT_EQ(app.runState, RunState::Idle);
     EXPECT_EQ(MainDialogProc(app.mainWindow, WM_APP + 3, 0, 0), FALSE);
@@ -379,6 +370,7 @@ HWND WINAPI FailingCreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, 
 }
 
 TEST_F(MainWindow, MissingControlsMakeTheirMessagesNoOps) {
+    CloseMainWindow();
     HWND window = nullptr;
     {
         IatPatch noControls("user32.dll", "CreateWindowExA", AsPatch(&FailingCreateWindowExA));

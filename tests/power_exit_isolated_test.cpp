@@ -50,9 +50,11 @@ cp -al "$template" "$prefix"
 rm -f "$prefix"/*.reg
 cp "$template"/*.reg "$prefix"/
 export WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml="
+# Out of reach of the test's job (its own wineserver; EWX_FORCE would kill a test in
+# its session), so bounded here: the driver gets a minute, the program 40 s more.
 WINEDEBUG=+timestamp,+relay "$wine" "$build/Dormivex.exe" >"$out.log" 2>&1 &
 program=$!
-WINEDEBUG=-all "$wine" "$build/engine_driver.exe" "$action" "$force" 1 >"$out.driver" 2>&1
+WINEDEBUG=-all timeout -s KILL 60 "$wine" "$build/engine_driver.exe" "$action" "$force" 1 >"$out.driver" 2>&1
 # The session's end takes the program with it; give up after 40 seconds.
 i=0
 while [ $i -lt 400 ] && [ -e /proc/$program ] && ! grep -q ') Z' /proc/$program/stat; do

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -67,11 +66,11 @@ FakeSystem fake;
 const SC_HANDLE FakeManager = reinterpret_cast<SC_HANDLE>(0x5C01);
 const SC_HANDLE FakeService = reinterpret_cast<SC_HANDLE>(0x5C02);
 
-std::vector<std::unique_ptr<IatPatch>> patches;
+std::vector<IatPatch*> systemPatches;
 
 template <typename Function>
 Function Original(size_t index) {
-    return patches[index]->originalAs<Function>();
+    return systemPatches[index]->originalAs<Function>();
 }
 
 BOOL Deliver(LPPROCESSENTRY32 entry) {
@@ -198,21 +197,21 @@ BOOL WINAPI FakeCloseServiceHandle(SC_HANDLE handle) {
     return TRUE;
 }
 
-void InstallFakeSystem() {
+void InstallFakeSystem(IatPatches& patches) {
     fake = FakeSystem();
-    patches.clear();
+    systemPatches.clear();
     // Kept at the indexes of PatchIndex: the pass-through fakes find their originals there.
-    patches.emplace_back(new IatPatch("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "GetModuleHandleA", AsPatch(&FakeGetModuleHandleA)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "LoadLibraryA", AsPatch(&CountingLoadLibraryA)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "FreeLibrary", AsPatch(&CountingFreeLibrary)));
-    patches.emplace_back(new IatPatch("user32.dll", "SendMessageA", AsPatch(&WatchingSendMessageA)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "CreateToolhelp32Snapshot", AsPatch(&FakeCreateToolhelp32Snapshot)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "Process32First", AsPatch(&FakeProcess32First)));
-    patches.emplace_back(new IatPatch("kernel32.dll", "Process32Next", AsPatch(&FakeProcess32Next)));
-    patches.emplace_back(new IatPatch("advapi32.dll", "OpenSCManagerA", AsPatch(&FakeOpenSCManagerA)));
-    patches.emplace_back(new IatPatch("advapi32.dll", "OpenServiceA", AsPatch(&FakeOpenServiceA)));
-    patches.emplace_back(new IatPatch("advapi32.dll", "CloseServiceHandle", AsPatch(&FakeCloseServiceHandle)));
+    systemPatches.push_back(patches.add("kernel32.dll", "GetProcAddress", AsPatch(&FakeGetProcAddress)));
+    systemPatches.push_back(patches.add("kernel32.dll", "GetModuleHandleA", AsPatch(&FakeGetModuleHandleA)));
+    systemPatches.push_back(patches.add("kernel32.dll", "LoadLibraryA", AsPatch(&CountingLoadLibraryA)));
+    systemPatches.push_back(patches.add("kernel32.dll", "FreeLibrary", AsPatch(&CountingFreeLibrary)));
+    systemPatches.push_back(patches.add("user32.dll", "SendMessageA", AsPatch(&WatchingSendMessageA)));
+    systemPatches.push_back(patches.add("kernel32.dll", "CreateToolhelp32Snapshot", AsPatch(&FakeCreateToolhelp32Snapshot)));
+    systemPatches.push_back(patches.add("kernel32.dll", "Process32First", AsPatch(&FakeProcess32First)));
+    systemPatches.push_back(patches.add("kernel32.dll", "Process32Next", AsPatch(&FakeProcess32Next)));
+    systemPatches.push_back(patches.add("advapi32.dll", "OpenSCManagerA", AsPatch(&FakeOpenSCManagerA)));
+    systemPatches.push_back(patches.add("advapi32.dll", "OpenServiceA", AsPatch(&FakeOpenServiceA)));
+    systemPatches.push_back(patches.add("advapi32.dll", "CloseServiceHandle", AsPatch(&FakeCloseServiceHandle)));
 }
 
 struct Entry {
@@ -241,15 +240,11 @@ Entry Shown(const std::string& name, DWORD id) {
     return {name + "   [PID " + std::to_string(id) + "]", static_cast<LRESULT>(id)};
 }
 
-class ProcessPicker : public testing::Test {
+class ProcessPicker : public MainWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(OpenMainWindow());
-        InstallFakeSystem();
-    }
-    void TearDown() override {
-        patches.clear();
-        CloseMainWindow();
+        MainWindowTest::SetUp();
+        InstallFakeSystem(patches);
     }
     static void Add(DWORD id, const std::string& name, DWORD parent = 4, DWORD session = 1, bool readable = true) {
         fake.processes.push_back({id, parent, name, session, readable});
@@ -454,11 +449,7 @@ TEST_F(ProcessPicker, EntriesTheControlRefusesAreLeftOut) {
 }
 
 // Real processes in the test's own session, started from copies of the sleeper.
-class RunningProcesses : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(OpenMainWindow()); }
-    void TearDown() override { CloseMainWindow(); }
-};
+class RunningProcesses : public MainWindowTest {};
 
 TEST_F(RunningProcesses, AChildAppearsWithItsIdAndAnExcludedNameDoesNot) {
     Sleeper listed(60000, "picker_child.exe");

@@ -84,11 +84,10 @@ DWORD WINAPI NextTick() {
 }
 UINT WINAPI FakeDoubleClickTime() { return calls.doubleClickTime; }
 
-class TitleBar : public ::testing::Test {
+class TitleBar : public MainWindowTest {
 protected:
     void SetUp() override {
-        window = OpenMainWindow();
-        ASSERT_NE(window, nullptr);
+        MainWindowTest::SetUp();
         calls = Calls();
         calls.window = window;
         sendPatch = patches.add("user32.dll", "SendMessageA", AsPatch(&RecordSend));
@@ -103,10 +102,6 @@ protected:
         RECT client;
         GetClientRect(window, &client);
         W = client.right;
-    }
-    void TearDown() override {
-        patches.clear();
-        CloseMainWindow();
     }
 
 public:  // the tests name these as members to hand to answers()
@@ -129,9 +124,8 @@ public:  // the tests name these as members to hand to answers()
         return rect;
     }
 
-    HWND window = nullptr;
+    HWND& window = app.mainWindow;
     int W = 0;
-    IatPatches patches;
 };
 
 TEST_F(TitleBar, PressDragsOnlyInTheBandLeftOfTheCellsAndOutsideTheLogo) {

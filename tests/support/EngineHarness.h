@@ -1,6 +1,5 @@
 // Driving the trigger engine inside the test process: choosing in the real main
-// window, ending a run that is still armed, and keeping an armed run from reaching a
-// real power call.
+// window and ending a run that is still armed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,34 +14,6 @@
 #include "MainWindowHarness.h"
 #include "MessageBoxRecorder.h"
 #include "TestSupport.h"
-
-// For fixtures that arm real runs without expecting one to be carried out: a run that
-// reaches its action anyway fails the test instead of shutting down or suspending the
-// machine. A fixture that records the power calls itself patches over this one.
-class PowerCallGuard {
-public:
-    PowerCallGuard() { active_ = this; }
-    ~PowerCallGuard() { active_ = nullptr; }
-    PowerCallGuard(const PowerCallGuard&) = delete;
-    PowerCallGuard& operator=(const PowerCallGuard&) = delete;
-
-private:
-    static BOOL WINAPI RefuseExit(UINT, DWORD) {
-        ADD_FAILURE() << "a run reached ExitWindowsEx";
-        return TRUE;
-    }
-    // SetSuspendState is only reached through the library loaded by name.
-    static HMODULE WINAPI RefusePowrProf(LPCSTR name) {
-        if (lstrcmpiA(name, "PowrProf.dll") != 0) return active_->load_.originalAs<decltype(&LoadLibraryA)>()(name);
-        ADD_FAILURE() << "a run reached SetSuspendState";
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return nullptr;
-    }
-
-    static inline PowerCallGuard* active_ = nullptr;
-    IatPatch exit_{"user32.dll", "ExitWindowsEx", AsPatch(&RefuseExit)};
-    IatPatch load_{"kernel32.dll", "LoadLibraryA", AsPatch(&RefusePowrProf)};
-};
 
 // Checks the action (1..5) and trigger (1..4) radio buttons, each alone in its group.
 inline void Choose(int action, int trigger, bool force = false) {
@@ -102,15 +73,11 @@ inline void EndRun() {
 // The real main window for each case; whatever run a case armed is ended after it,
 // and none can reach a real power call unless the case patches its own fake over
 // the guard's.
-class EngineTest : public ::testing::Test {
+class EngineTest : public MainWindowTest {
 protected:
-    void SetUp() override {
-        ASSERT_NE(OpenMainWindow(), nullptr);
-        PumpFor(20);
-    }
     void TearDown() override {
         EndRun();
-        CloseMainWindow();
+        MainWindowTest::TearDown();
     }
 
     static void ExpectState(RunState state, StringId status) {
@@ -131,6 +98,4 @@ protected:
     static void ExpectCountdownStopped() {
         EXPECT_FALSE(KillTimer(app.mainWindow, TIMER_COUNTDOWN)) << "the countdown timer is gone";
     }
-
-    PowerCallGuard guard;
 };

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "FreshStateTest.h"
+
 enum class Frame { Skinned, Plain };
 enum class Language { English, German };
 
@@ -22,3 +24,17 @@ RECT ClientRectOf(HWND control);
 // main dialog procedure and returns its answer (SendMessageA to a dialog would only
 // return the message result, not whether the procedure handled the message).
 INT_PTR SendCommand(int id, int notification = BN_CLICKED);
+
+// The real main window, skinned and English, open through each case and settled.
+class MainWindowTest : public FreshStateTest {
+protected:
+    void SetUp() override {
+        FreshStateTest::SetUp();
+        ASSERT_NE(OpenMainWindow(), nullptr);
+        PumpFor(20);
+    }
+    void TearDown() override {
+        FreshStateTest::TearDown();
+        CloseMainWindow();
+    }
+};

@@ -20,12 +20,7 @@ Sleeper::Sleeper(DWORD milliseconds, const std::string& copyName) {
 }
 
 Sleeper::~Sleeper() {
-    if (info.hProcess) {
-        TerminateProcess(info.hProcess, 0);
-        WaitForSingleObject(info.hProcess, 5000);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-    }
+    EndProcess(info);
     if (copy.empty()) return;
     DeleteFileA(copy.c_str());
     RemoveDirectoryA(CopiesFolder().c_str());  // fails while other copies still run

@@ -25,7 +25,7 @@ void ClearRelayInclude() {
 // is passed, so the relay trace would land in the test's own output. The program is
 // therefore started from a Unix shell in the same prefix, with its output in the
 // log; that shell's process cannot be waited on, so the program is found by its
-// window, one start at a time.
+// window, one start at a time, and put into the job while it is still idle.
 static std::mutex startLock;
 // The programs of live TracedPrograms. Wine gives the id of an ended process to the
 // next one soon, so a claim ends with its program: a stale one would hide a new
@@ -67,10 +67,12 @@ bool TracedProgram::start(const std::string& name) {
     if (!PollUntil([&] { return (processId = UnclaimedDormivex()) != 0; }, 60000, 50)) return false;
     claimedProcesses.insert(processId);
     program.info.dwProcessId = processId;
-    program.info.hProcess =
-        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
+    program.info.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | PROCESS_SET_QUOTA,
+                                        FALSE, processId);
+    program.lifetimeMs = 180000;  // Wine alone, where runs may reach their stubbed suspend
+    if (!program.info.hProcess || !program.enterJob()) return false;
     program.mainWindow = FindProcessWindow(processId, "#32770", PRODUCT_TITLE, 5000);
-    return program.info.hProcess && program.mainWindow;
+    return program.mainWindow != nullptr;
 }
 
 std::string TracedProgram::trace() const { return ReadFileBytes(logPath); }

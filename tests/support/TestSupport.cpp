@@ -96,11 +96,6 @@ const UINT WatchdogExitCode = 0xDEAD;
 static VOID CALLBACK EndJob(PVOID job, BOOLEAN) { TerminateJobObject(job, WatchdogExitCode); }
 
 bool ChildProgram::start(const std::string& path, const char* environment, HANDLE output, DWORD timeoutMs) {
-    job_ = CreateJobObjectA(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!job_ || !SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
-        return false;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (output) {
@@ -114,15 +109,25 @@ bool ChildProgram::start(const std::string& path, const char* environment, HANDL
     if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, output ? TRUE : FALSE, CREATE_SUSPENDED,
                         const_cast<char*>(environment), nullptr, &startup, &info))
         return false;
-    if (!AssignProcessToJobObject(job_, info.hProcess)) {
+    if (!enterJob()) {
         kill();
         return false;
     }
-    endWithin(60000);
     ResumeThread(info.hThread);
     WaitForInputIdle(info.hProcess, timeoutMs);
     mainWindow = FindProcessWindow(info.dwProcessId, "#32770", PRODUCT_TITLE, timeoutMs);
     return mainWindow != nullptr;
+}
+
+bool ChildProgram::enterJob() {
+    job_ = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job_ || !SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits)) ||
+        !AssignProcessToJobObject(job_, info.hProcess))
+        return false;
+    endWithin(lifetimeMs);
+    return true;
 }
 
 void ChildProgram::endWithin(DWORD milliseconds) {
@@ -147,16 +152,18 @@ void ChildProgram::kill() {
     watchdog_ = nullptr;
     if (job_) CloseHandle(job_);  // ends the program if it still runs
     job_ = nullptr;
+    EndProcess(info);
+    mainWindow = nullptr;
+}
+
+void EndProcess(PROCESS_INFORMATION& info) {
     if (info.hProcess) {
-        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(info.hProcess, 99);
-            WaitForSingleObject(info.hProcess, 5000);
-        }
+        TerminateProcess(info.hProcess, 99);
+        WaitForSingleObject(info.hProcess, 5000);
         CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
+        if (info.hThread) CloseHandle(info.hThread);
     }
     info = {};
-    mainWindow = nullptr;
 }
 
 // WM_GETTEXT rather than GetWindowTextA, which does not ask controls of other processes.

@@ -55,11 +55,13 @@ HWND FindProcessWindow(DWORD processId, const char* className, const char* capti
 
 // The real program running as a child of the test. It runs in a job that ends it
 // when the test lets go of it, even when the test dies, and a watchdog ends it when
-// its time is up: a run it was told to arm can never reach a real power action on
-// Windows as long as the time left is shorter than the run's countdown.
+// its lifetime is up. Unless the test says why it needs longer, that is shorter than
+// any armed run's way to its action (Now warns for ten seconds), counted from before
+// the program starts: a run armed by a faulty program or a stalled test never acts.
 struct ChildProgram {
     PROCESS_INFORMATION info = {};
     HWND mainWindow = nullptr;
+    DWORD lifetimeMs = 10000;
 
     ChildProgram() = default;
     ChildProgram(const ChildProgram&) = delete;
@@ -71,7 +73,9 @@ struct ChildProgram {
     // `output`, when given, receives standard output and standard error.
     bool start(const std::string& path = DormivexPath(), const char* environment = nullptr,
                HANDLE output = nullptr, DWORD timeoutMs = 15000);
-    // From now on, the program has at most this long to live (a minute after start).
+    // Puts the process of `info` into the job under the watchdog; false when that failed.
+    bool enterJob();
+    // From now on, the program has at most this long to live.
     void endWithin(DWORD milliseconds);
     // Waits for the process to end; returns its exit code, or STILL_ACTIVE on time-out.
     // A clean exit takes a tenth of a second; the rest is room for a loaded machine.
@@ -87,6 +91,9 @@ private:
     HANDLE job_ = nullptr;
     HANDLE watchdog_ = nullptr;
 };
+
+// Ends the process if it still runs, then closes its handles and clears `info`.
+void EndProcess(PROCESS_INFORMATION& info);
 
 // Reads a window's text (ANSI).
 std::string WindowText(HWND window);
