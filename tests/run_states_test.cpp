@@ -427,10 +427,10 @@ TEST_F(RunStatesTest, AnArmedRunKeepsTheSystemAwakeUntilItsActionOrItsEnd) {
         actionFails = row.then == Then::FailedAction;
         Choose(3, row.trigger);
         SetCountdown("00", row.minutes, row.seconds);
-        IatPatches patches;
-        if (row.then == Then::NoThread) patches.add("kernel32.dll", "CreateThread", AsPatch(&FailCreateThread));
+        IatPatches noThread;
+        if (row.then == Then::NoThread) noThread.add("kernel32.dll", "CreateThread", AsPatch(&FailCreateThread));
         SendCommand(IDC_START);
-        patches.clear();
+        noThread.clear();
         if (row.then == Then::Stop) SendCommand(IDC_STOP);
         if (row.then == Then::Cancel && PumpUntilState(RunState::Warning))
             SendMessageA(app.warningWindow, WM_COMMAND, IDC_WARN_CANCEL, 0);
