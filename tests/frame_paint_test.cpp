@@ -97,7 +97,6 @@ int CountColour(const DibCapture& painted, int fromX, int toX, int fromY, int to
 
 class FramePaint : public MainWindowTest {
 protected:
-
     void resizeClient(int width, int height) {
         SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         RECT client;

@@ -38,11 +38,6 @@ EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE flags) {
     return ES_CONTINUOUS;
 }
 
-HANDLE WINAPI FailCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-}
-
 BOOL WINAPI RecordExitWindowsEx(UINT flags, DWORD) {
     awakeCalls.push_back(PowerCall);
     actionCalls.push_back(

@@ -25,11 +25,6 @@ HANDLE WINAPI RecordOpenProcess(DWORD access, BOOL inherit, DWORD processId) {
     return openProcessPatch->originalAs<decltype(&OpenProcess)>()(access, inherit, processId);
 }
 
-HANDLE WINAPI FailCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-}
-
 class TriggerTest : public EngineTest {
 protected:
     // One START from Idle with the cancel event signalled beforehand, so that its

@@ -15,6 +15,12 @@
 #include "MessageBoxRecorder.h"
 #include "TestSupport.h"
 
+// A CreateThread that fails, for the wait thread that cannot be started.
+inline HANDLE WINAPI FailCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
 // Checks the action (1..5) and trigger (1..4) radio buttons, each alone in its group.
 inline void Choose(int action, int trigger, bool force = false) {
     CheckRadioButton(app.mainWindow, IDC_ACT_SHUTDOWN, IDC_ACT_HIBERNATE, IDC_ACT_SHUTDOWN + action - 1);

@@ -126,17 +126,11 @@ bool ChildProgram::enterJob() {
     if (!job_ || !SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits)) ||
         !AssignProcessToJobObject(job_, info.hProcess))
         return false;
-    endWithin(lifetimeMs);
-    return true;
-}
-
-void ChildProgram::endWithin(DWORD milliseconds) {
-    if (watchdog_) DeleteTimerQueueTimer(nullptr, watchdog_, INVALID_HANDLE_VALUE);
-    watchdog_ = nullptr;
-    if (!CreateTimerQueueTimer(&watchdog_, nullptr, EndJob, job_, milliseconds, 0, WT_EXECUTEONLYONCE)) {
+    if (!CreateTimerQueueTimer(&watchdog_, nullptr, EndJob, job_, lifetimeMs, 0, WT_EXECUTEONLYONCE)) {
         ADD_FAILURE() << "no watchdog: the program ends now";
         TerminateJobObject(job_, WatchdogExitCode);
     }
+    return true;
 }
 
 DWORD ChildProgram::waitForExit(DWORD timeoutMs) {

@@ -73,10 +73,9 @@ struct ChildProgram {
     // `output`, when given, receives standard output and standard error.
     bool start(const std::string& path = DormivexPath(), const char* environment = nullptr,
                HANDLE output = nullptr, DWORD timeoutMs = 15000);
-    // Puts the process of `info` into the job under the watchdog; false when that failed.
+    // Puts the process of `info` into the job under a watchdog that ends it `lifetimeMs`
+    // from now; false when that failed.
     bool enterJob();
-    // From now on, the program has at most this long to live.
-    void endWithin(DWORD milliseconds);
     // Waits for the process to end; returns its exit code, or STILL_ACTIVE on time-out.
     // A clean exit takes a tenth of a second; the rest is room for a loaded machine.
     DWORD waitForExit(DWORD timeoutMs = 10000);
