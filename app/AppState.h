@@ -144,8 +144,12 @@ void InitAppState();
 // The text of one string of the current language; read at the moment of use.
 inline const char* Text(StringId id) { return app.activeStrings.entries[id]; }
 
-// Turns the address of a function looked up by name into its real type.
+// Turns the address of a function looked up by name into its real type. FARPROC
+// promises no signature; GCC and clang take void (*)() as the one function type that
+// matches every other, so the cast passes through it rather than through a data
+// pointer, which the language leaves to the implementation.
+using AnyFunction = void (*)();
 template <typename Function>
 inline Function FunctionFrom(FARPROC address) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+    return reinterpret_cast<Function>(reinterpret_cast<AnyFunction>(address));
 }

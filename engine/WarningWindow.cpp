@@ -64,6 +64,7 @@ INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPA
         app.warningWindow = nullptr;
         app.warningText = nullptr;
         return TRUE;
+    default:  // the dialog manager's own handling
+        return FALSE;
     }
-    return FALSE;
 }

@@ -69,6 +69,8 @@ BOOL InitMainWindow(HWND window) {
             app.stopButton = control;
             EnableWindow(app.stopButton, FALSE);
             break;
+        default:  // the labels, fields and other buttons are finished by their row
+            break;
         }
     }
 
@@ -111,8 +113,9 @@ static BOOL OnMainCommand(HWND window, WPARAM wParam) {
     case IDC_ABOUT:
         ShowAboutBox(window);
         return TRUE;
+    default:
+        return FALSE;
     }
-    return FALSE;
 }
 
 static void OnMainTimer(WPARAM wParam) {
@@ -140,6 +143,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnTitleBarLButtonUp(window, lParam);
         case WM_RBUTTONDOWN:
             return OnTitleBarRButtonDown(window, lParam);
+        default:  // the same for both frames, below
+            break;
         }
     }
 
@@ -165,6 +170,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         KillTimer(app.mainWindow, TIMER_SELFCHECK);
         PostQuitMessage(0);
         return TRUE;
+    default:  // the dialog manager's own handling
+        return FALSE;
     }
-    return FALSE;
 }
