@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Second opinions on the program's sources, each failing on any warning or finding:
 # actionlint over the CI workflows (tools/check-workflows.sh), the program built by
-# clang 14 and lld (preset linux-clang; never shipped, lld writes no PE checksum),
+# Debian's clang and lld (preset linux-clang; never shipped, lld writes no PE checksum),
 # then cppcheck and clang-tidy (.clang-tidy) over the same compile commands.
 # Usage: check-sources.sh [BUILD_DIR]
 set -euo pipefail

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build, the program and the tests need on Debian 12, and nothing
-# when everything is already there.
+# Installs what the build, the program and the tests need on Debian 12 ("bookworm")
+# or Debian 13 ("trixie"), and nothing when everything is already there. Both name
+# these packages alike.
 set -euo pipefail
 packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
           wine wine64 fonts-wine xvfb xauth xdotool imagemagick clang lld clang-tidy cppcheck)
