@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/HostShell.h"
 #include "support/RelayTrace.h"
 #include "support/TestSupport.h"
 
@@ -90,29 +91,20 @@ TEST(SessionEndingActions, NowEndsInExactlyOneExitWindowsExCallAboutTenSecondsAf
     if (!unixBuild.empty() && unixBuild.back() == '/') unixBuild.pop_back();
     for (const Case& c : cases) {
         DeleteFileA((build + "session-" + c.name + ".done").c_str());
-        std::string command = "/bin/sh \"" + unixBuild + "/session.sh\" \"" + unixBuild + "\" " + c.name + " " +
-                              std::to_string(c.action) + " " + std::to_string(c.force);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION shell = {};
-        ASSERT_TRUE(CreateProcessA("/bin/sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                   &shell));
-        if (shell.hProcess) CloseHandle(shell.hProcess);
-        if (shell.hThread) CloseHandle(shell.hThread);
+        ASSERT_TRUE(StartHostShell("\"" + unixBuild + "/session.sh\" \"" + unixBuild + "\" " + c.name + " " +
+                                   std::to_string(c.action) + " " + std::to_string(c.force)));
     }
 
-    // A Unix shell cannot be waited on from here: wait for the marks it leaves.
-    DWORD begin = GetTickCount();
-    for (const Case& c : cases) {
-        std::string done = build + "session-" + c.name + ".done";
-        while (GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - begin < 150000)
-            Sleep(200);
-    }
+    auto ended = [&](const Case& c) {
+        return GetFileAttributesA((build + "session-" + c.name + ".done").c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
+    const DWORD begin = GetTickCount();
+    while (!std::all_of(cases.begin(), cases.end(), ended) && GetTickCount() - begin < 150000) Sleep(200);
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string prefix = build + "session-" + c.name;
-        EXPECT_NE(GetFileAttributesA((prefix + ".done").c_str()), INVALID_FILE_ATTRIBUTES) << "session never ended";
+        EXPECT_TRUE(ended(c)) << "session never ended";
         std::string driver = ReadFileBytes(prefix + ".driver");
         ASSERT_THAT(driver, StartsWith("armed ")) << "the driver's START was taken";
         double armed = std::stod(driver.substr(6));  // the session's tick count, as the trace's

@@ -8,13 +8,14 @@
 #include "TestSupport.h"
 
 // Replaces the power calls the program's code can reach: a call fails the test and
-// acts as done. SetSuspendState is caught at GetProcAddress, by its name or by what it
-// resolves to, whatever loaded PowrProf.dll. A fixture recording them patches over.
+// acts as done. Both are caught at GetProcAddress too, by name or by what it resolves
+// to, whatever loaded their DLL. A fixture recording them patches over.
 class PowerCallGuard {
 public:
     PowerCallGuard() {
         lookup_ = lookupPatch_.originalAs<decltype(&GetProcAddress)>();
-        if (!suspend_) suspend_ = lookup_(LoadLibraryA("PowrProf.dll"), "SetSuspendState");
+        for (auto& refusal : refusals_)
+            if (!refusal.original) refusal.original = lookup_(LoadLibraryA(refusal.dll), refusal.name);
     }
 
 private:
@@ -26,12 +27,17 @@ private:
     static BOOLEAN WINAPI RefuseSuspend(BOOLEAN, BOOLEAN, BOOLEAN) { return Refuse("SetSuspendState"); }
     static FARPROC WINAPI Lookup(HMODULE module, LPCSTR name) {
         FARPROC found = lookup_(module, name);
-        bool byName = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && lstrcmpA(name, "SetSuspendState") == 0;
-        return byName || (found && found == suspend_) ? AsFarProc(&RefuseSuspend) : found;
+        bool byName = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0;
+        for (const auto& refusal : refusals_)
+            if ((byName && lstrcmpA(name, refusal.name) == 0) || (found && found == refusal.original))
+                return refusal.replacement;
+        return found;
     }
 
+    struct Refusal { const char *dll, *name; FARPROC replacement, original; };
+    static inline Refusal refusals_[] = {{"user32.dll", "ExitWindowsEx", AsFarProc(&RefuseExit), nullptr},
+                                         {"PowrProf.dll", "SetSuspendState", AsFarProc(&RefuseSuspend), nullptr}};
     static inline decltype(&GetProcAddress) lookup_ = nullptr;
-    static inline FARPROC suspend_ = nullptr;
     IatPatch exit_{"user32.dll", "ExitWindowsEx", AsPatch(&RefuseExit)};
     IatPatch lookupPatch_{"kernel32.dll", "GetProcAddress", AsPatch(&Lookup)};
 };

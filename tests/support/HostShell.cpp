@@ -5,24 +5,26 @@
 #include "RemoteDrive.h"
 #include "TestSupport.h"
 
+bool StartHostShell(const std::string& arguments) {
+    std::string commandLine = "/bin/sh " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA("/bin/sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
+}
+
 bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
     static int counter = 0;
     std::string marker = BuildFolder() + "host-command-" + std::to_string(GetCurrentProcessId()) + "-" +
                          std::to_string(++counter) + ".done";
     DeleteFileA(marker.c_str());
-    // A Unix program started by Wine cannot be waited for by its handle; it leaves
-    // a marker file when it is done instead.
     // The marker holds the command's exit status: an xdotool that could not act
     // must fail the test here rather than leave it waiting for an effect.
-    std::string commandLine = "/bin/sh -c \"" + command + "; echo done $? > '" + UnixPath(marker) + "'\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        return false;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    if (!StartHostShell("-c \"" + command + "; echo done $? > '" + UnixPath(marker) + "'\"")) return false;
     std::string result;
     if (!PollUntil([&] { return (result = ReadFileBytes(marker)).find('\n') != std::string::npos; }, timeoutMs, 20))
         return false;

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+// Starts /bin/sh with `arguments` as a Unix process of the host, which cannot be
+// waited on from here (wait for a file it writes); false when it could not start.
+bool StartHostShell(const std::string& arguments);
+
 // Runs `command` with /bin/sh -c and waits until it has finished. The command must
 // not contain double quotes. Returns false on time-out, when it cannot be started
 // or when it exits with a status other than 0.

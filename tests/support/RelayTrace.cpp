@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 
+#include "HostShell.h"
 #include "RemoteDrive.h"
 
 void SetRelayInclude(const char* functions) {
@@ -24,8 +25,7 @@ void ClearRelayInclude() {
 // Wine gives a program it starts the standard error of its parent whatever handle
 // is passed, so the relay trace would land in the test's own output. The program is
 // therefore started from a Unix shell in the same prefix, with its output in the
-// log; that shell's process cannot be waited on, so the program is found by its
-// window, one start at a time, and put into the job while it is still idle.
+// log, found by its window, one start at a time, and guarded while it is still idle.
 static std::mutex startLock;
 // The programs of live TracedPrograms. Wine gives the id of an ended process to the
 // next one soon, so a claim ends with its program: a stale one would hide a new
@@ -52,16 +52,10 @@ static DWORD UnclaimedDormivex() {
 bool TracedProgram::start(const std::string& name) {
     logPath = BuildFolder() + "trace-" + name + ".log";
     DeleteFileA(logPath.c_str());
-    std::string command = "/bin/sh -c \"exec env WINEDEBUG=+timestamp,+relay /usr/lib/wine/wine64 '" +
-                          UnixPath(DormivexPath()) + "' >'" + UnixPath(logPath) + "' 2>&1\"";
     std::lock_guard<std::mutex> guard(startLock);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION shell = {};
-    if (!CreateProcessA("/bin/sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &shell))
+    if (!StartHostShell("-c \"exec env WINEDEBUG=+timestamp,+relay /usr/lib/wine/wine64 '" + UnixPath(DormivexPath()) +
+                        "' >'" + UnixPath(logPath) + "' 2>&1\""))
         return false;
-    if (shell.hProcess) CloseHandle(shell.hProcess);
-    if (shell.hThread) CloseHandle(shell.hThread);
 
     DWORD processId = 0;
     if (!PollUntil([&] { return (processId = UnclaimedDormivex()) != 0; }, 60000, 50)) return false;
@@ -70,7 +64,7 @@ bool TracedProgram::start(const std::string& name) {
     program.info.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | PROCESS_SET_QUOTA,
                                         FALSE, processId);
     program.lifetimeMs = 180000;  // Wine alone, where runs may reach their stubbed suspend
-    if (!program.info.hProcess || !program.enterJob()) return false;
+    if (!program.info.hProcess || !program.guard()) return false;
     program.mainWindow = FindProcessWindow(processId, "#32770", PRODUCT_TITLE, 5000);
     return program.mainWindow != nullptr;
 }

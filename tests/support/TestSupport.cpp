@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "app/App.h"
 #include "RemoteDrive.h"
 
@@ -95,49 +93,65 @@ const UINT WatchdogExitCode = 0xDEAD;
 
 static VOID CALLBACK EndJob(PVOID job, BOOLEAN) { TerminateJobObject(job, WatchdogExitCode); }
 
-bool ChildProgram::start(const std::string& path, const char* environment, HANDLE output, DWORD timeoutMs) {
+// Deletes SeShutdownPrivilege from the token for good; true when enabling it is then refused.
+static bool RemoveShutdownPrivilege(HANDLE process) {
+    HANDLE token = nullptr;
+    TOKEN_PRIVILEGES change = {1, {{{0, 0}, SE_PRIVILEGE_REMOVED}}};
+    bool removed = OpenProcessToken(process, TOKEN_ADJUST_PRIVILEGES, &token) &&
+                   LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &change.Privileges[0].Luid) &&
+                   AdjustTokenPrivileges(token, FALSE, &change, 0, nullptr, nullptr);
+    change.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    removed = removed && AdjustTokenPrivileges(token, FALSE, &change, 0, nullptr, nullptr) &&
+              GetLastError() == ERROR_NOT_ALL_ASSIGNED;
+    if (token) CloseHandle(token);
+    return removed;
+}
+
+bool ChildProgram::launch(const std::string& path, const std::string& arguments) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    if (output) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = output;
-        startup.hStdError = output;
-    }
-    std::string commandLine = "\"" + path + "\"";
-    // Suspended until it is in the job, so that not one instruction runs unguarded.
-    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, output ? TRUE : FALSE, CREATE_SUSPENDED,
-                        const_cast<char*>(environment), nullptr, &startup, &info))
-        return false;
-    if (!enterJob()) {
+    std::string commandLine = "\"" + path + "\" " + arguments;
+    // Suspended until it is guarded. Out of any job of the test's own that lets it go:
+    // a job with a UI limit cannot nest in another.
+    for (DWORD flags : {DWORD{CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB}, DWORD{CREATE_SUSPENDED}})
+        if (!info.hProcess)
+            CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                           &info);
+    if (!info.hProcess || !guard()) {
         kill();
         return false;
     }
     ResumeThread(info.hThread);
-    WaitForInputIdle(info.hProcess, timeoutMs);
-    mainWindow = FindProcessWindow(info.dwProcessId, "#32770", PRODUCT_TITLE, timeoutMs);
-    return mainWindow != nullptr;
-}
-
-bool ChildProgram::enterJob() {
-    job_ = CreateJobObjectA(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!job_ || !SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits)) ||
-        !AssignProcessToJobObject(job_, info.hProcess))
-        return false;
-    if (!CreateTimerQueueTimer(&watchdog_, nullptr, EndJob, job_, lifetimeMs, 0, WT_EXECUTEONLYONCE)) {
-        ADD_FAILURE() << "no watchdog: the program ends now";
-        TerminateJobObject(job_, WatchdogExitCode);
-    }
     return true;
 }
 
+bool ChildProgram::start(const std::string& path) {
+    if (!launch(path)) return false;
+    WaitForInputIdle(info.hProcess, lifetimeMs / 4);
+    mainWindow = FindProcessWindow(info.dwProcessId, "#32770", PRODUCT_TITLE, lifetimeMs / 4);
+    return mainWindow != nullptr;
+}
+
+bool ChildProgram::guard() {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    JOBOBJECT_BASIC_UI_RESTRICTIONS ui = {JOB_OBJECT_UILIMIT_EXITWINDOWS};
+    // Assigning fails when the child is in a job of the test's that it could not leave.
+    if (RemoveShutdownPrivilege(info.hProcess) && (job_ = CreateJobObjectA(nullptr, nullptr)) != nullptr &&
+        SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits)) &&
+        SetInformationJobObject(job_, JobObjectBasicUIRestrictions, &ui, sizeof(ui)) &&
+        AssignProcessToJobObject(job_, info.hProcess) &&
+        CreateTimerQueueTimer(&watchdog_, nullptr, EndJob, job_, lifetimeMs, 0, WT_EXECUTEONLYONCE))
+        return true;
+    DWORD error = GetLastError();
+    ADD_FAILURE() << "child " << info.dwProcessId << " left unguarded, error " << error;
+    return false;
+}
+
 DWORD ChildProgram::waitForExit(DWORD timeoutMs) {
-    if (!info.hProcess) return STILL_ACTIVE;
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
     DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(info.hProcess, &code);
+    if (info.hProcess && WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info.hProcess, &code);
     return code;
 }
 
@@ -168,24 +182,6 @@ HWND FindOwnedDialog(DWORD processId, HWND owner, DWORD timeoutMs) {
 }
 
 std::string MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
-
-std::string EnvironmentWith(const std::vector<std::string>& assignments) {
-    std::string block;
-    char* environment = GetEnvironmentStringsA();
-    for (const char* entry = environment; *entry; entry += strlen(entry) + 1) {
-        std::string text(entry);
-        bool replaced = false;
-        for (const std::string& assignment : assignments) {
-            std::string name = assignment.substr(0, assignment.find('=') + 1);
-            if (_strnicmp(text.c_str(), name.c_str(), name.size()) == 0) replaced = true;
-        }
-        if (!replaced) block += text + '\0';
-    }
-    FreeEnvironmentStringsA(environment);
-    for (const std::string& assignment : assignments) block += assignment + '\0';
-    block += '\0';
-    return block;
-}
 
 std::string ReadFileBytes(const std::string& path) {
     std::string bytes;

@@ -53,29 +53,27 @@ void PumpFor(DWORD milliseconds);
 // Finds a top-level window of the given process by class and (optional) caption.
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs);
 
-// The real program running as a child of the test. It runs in a job that ends it
-// when the test lets go of it, even when the test dies, and a watchdog ends it when
-// its lifetime is up. Unless the test says why it needs longer, that is shorter than
-// any armed run's way to its action (Now warns for ten seconds), counted from before
-// the program starts: a run armed by a faulty program or a stalled test never acts.
+// The real program, or a helper, as a child of the test that Windows itself refuses every
+// power action from before its first instruction (README, "Continuous integration"): its
+// token lacks SeShutdownPrivilege and its job forbids ExitWindowsEx. Backstop: the job ends
+// it when the test lets go of it, even when the test dies, and a watchdog when its life is up.
 struct ChildProgram {
     PROCESS_INFORMATION info = {};
     HWND mainWindow = nullptr;
-    DWORD lifetimeMs = 10000;
+    // Room for a cold start on a Windows runner, whose antivirus scans each new program.
+    DWORD lifetimeMs = 60000;
 
     ChildProgram() = default;
     ChildProgram(const ChildProgram&) = delete;
     ChildProgram& operator=(const ChildProgram&) = delete;
     ~ChildProgram();
 
-    // Starts the program (by default the built Dormivex.exe) and waits for its main
-    // window. `environment` is a double-NUL-terminated block or null to inherit.
-    // `output`, when given, receives standard output and standard error.
-    bool start(const std::string& path = DormivexPath(), const char* environment = nullptr,
-               HANDLE output = nullptr, DWORD timeoutMs = 15000);
-    // Puts the process of `info` into the job under a watchdog that ends it `lifetimeMs`
-    // from now; false when that failed.
-    bool enterJob();
+    // Starts `path` guarded; start() then waits, half the child's life at most, for the
+    // main window of the program (by default the built Dormivex.exe).
+    bool launch(const std::string& path, const std::string& arguments = "");
+    bool start(const std::string& path = DormivexPath());
+    // Guards the process of `info` and starts the watchdog; false, the test failed, if not.
+    bool guard();
     // Waits for the process to end; returns its exit code, or STILL_ACTIVE on time-out.
     // A clean exit takes a tenth of a second; the rest is room for a loaded machine.
     DWORD waitForExit(DWORD timeoutMs = 10000);
@@ -109,10 +107,6 @@ HWND FindOwnedDialog(DWORD processId, HWND owner, DWORD timeoutMs);
 
 // The text of a message box (its static control 0xFFFF).
 std::string MessageBoxText(HWND box);
-
-// This process's environment with the given NAME=value assignments added or
-// replaced, as a block for CreateProcessA.
-std::string EnvironmentWith(const std::vector<std::string>& assignments);
 
 // The whole content of a file, which another process may still be writing; empty
 // when it cannot be opened.
