@@ -96,7 +96,7 @@ struct AppState {
     HWND warningText = nullptr;
     char warningTextBuffer[384] = {};
 
-    // Process picker (working values of one refresh)
+    // Process picker (working values of one refresh, or of the check at START)
     ProcessIdToSessionIdFn sessionIdLookup = nullptr;
     DWORD ownProcessId = 0;
     DWORD ownSessionId = 0;

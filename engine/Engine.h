@@ -13,6 +13,9 @@ uint32_t SecondsUntilTimeOfDay();
 
 // Process picker
 void RefreshProcessList();
+// True when a snapshot shows the process with list entry `index`'s id under that
+// entry's file name: Windows may give an ended program's id to another one.
+BOOL IsStillListedProcess(INT_PTR index, DWORD processId);
 DWORD FindDcomLaunchProcessId();
 
 // Run states and the wait thread

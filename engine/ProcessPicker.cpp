@@ -25,15 +25,58 @@ static BOOL IsHiddenEntry() {
     return IsExcludedName(app.processEntry.szExeFile);
 }
 
-static void AddEntry() {
+// The list's text for the process in app.processEntry, in app.entryText.
+static void FormatEntry() {
     // The snapshot promises a terminated name; the format must not run past the field if it lies.
     app.processEntry.szExeFile[sizeof(app.processEntry.szExeFile) - 1] = '\0';
-    wsprintfA(app.entryText, "%s   [PID %lu]", app.processEntry.szExeFile, app.entryProcessId);
+    wsprintfA(app.entryText, "%s   [PID %lu]", app.processEntry.szExeFile, app.processEntry.th32ProcessID);
+}
+
+// Shows the process in app.processEntry unless it is hidden; never ends the walk.
+static BOOL AddShownEntry() {
+    if (IsHiddenEntry()) return FALSE;
+    FormatEntry();
     app.listIndex = SendMessageA(app.processList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(app.entryText));
     // CB_ERR and CB_ERRSPACE alike: the entry was not added, so there is no index to tag.
-    if (app.listIndex < 0) return;
+    if (app.listIndex < 0) return FALSE;
     SendMessageA(app.processList, CB_SETITEMDATA, static_cast<WPARAM>(app.listIndex),
                  static_cast<LPARAM>(app.entryProcessId));
+    return FALSE;
+}
+
+// Offers each process of a fresh snapshot, in app.processEntry, to `visit` until it
+// answers TRUE. -1 when no snapshot could be taken, 1 when `visit` ended the walk,
+// else 0.
+static int32_t WalkProcesses(BOOL (*visit)()) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    app.processSnapshot = snapshot;
+    int32_t ended = 0;
+    app.processEntry.dwSize = sizeof(PROCESSENTRY32);
+    for (BOOL more = Process32First(app.processSnapshot, &app.processEntry); more;
+         more = Process32Next(app.processSnapshot, &app.processEntry)) {
+        if (!visit()) continue;
+        ended = 1;
+        break;
+    }
+    CloseHandle(app.processSnapshot);
+    app.processSnapshot = nullptr;
+    return ended;
+}
+
+// The process in app.processEntry has the chosen id and, under it, the text of the
+// chosen entry (app.listIndex), which holds the file name the list showed.
+static BOOL IsChosenEntry() {
+    if (app.processEntry.th32ProcessID != app.entryProcessId) return FALSE;
+    FormatEntry();
+    return SendMessageA(app.processList, CB_FINDSTRINGEXACT, static_cast<WPARAM>(app.listIndex - 1),
+                        reinterpret_cast<LPARAM>(app.entryText)) == app.listIndex;
+}
+
+BOOL IsStillListedProcess(INT_PTR index, DWORD processId) {
+    app.listIndex = index;
+    app.entryProcessId = processId;
+    return WalkProcesses(IsChosenEntry) > 0;
 }
 
 void RefreshProcessList() {
@@ -53,20 +96,10 @@ void RefreshProcessList() {
 
     FindDcomLaunchProcessId();
 
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
+    if (WalkProcesses(AddShownEntry) < 0) {
         MessageBoxA(app.mainWindow, Text(StrErrProcessList), PRODUCT_TITLE, MB_ICONERROR);
         return;
     }
-    app.processSnapshot = snapshot;
-    app.processEntry.dwSize = sizeof(PROCESSENTRY32);
-    for (BOOL more = Process32First(app.processSnapshot, &app.processEntry); more;
-         more = Process32Next(app.processSnapshot, &app.processEntry)) {
-        if (!IsHiddenEntry()) AddEntry();
-    }
-    CloseHandle(app.processSnapshot);
-    app.processSnapshot = nullptr;
-
     SendMessageA(app.processList, CB_SETCURSEL, 0, 0);
 }
 

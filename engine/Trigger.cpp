@@ -112,6 +112,13 @@ static void ArmOnProcess() {
         ShowInputWarning(StrErrOpenProcess);
         return;
     }
+    // Checked while the handle is open, so that the id cannot pass to yet another
+    // process in between. An ended program is no longer in the snapshot.
+    if (!IsStillListedProcess(index, static_cast<DWORD>(processId))) {
+        CloseHandle(process);
+        ShowInputWarning(StrErrOpenProcess);
+        return;
+    }
     // From here on the handle belongs to the wait thread.
     app.monitoredProcess = process;
     app.warningSeconds = 60;

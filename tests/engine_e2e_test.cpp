@@ -107,7 +107,9 @@ void NowCancelled(const std::string& name, const std::function<void(HWND main, H
     RemotePress(main, IDC_START);
     HWND warning = FindProcessWindow(traced.program.info.dwProcessId, "#32770", WarningCaption, 3000);
     ASSERT_NE(warning, nullptr);
-    Sleep(1500);
+    // Cancelled once its countdown runs: the first tick has come.
+    ASSERT_TRUE(WaitFor([&] { return RemoteText(GetDlgItem(warning, IDC_WARN_TEXT)).rfind("Standby in 9 ", 0) == 0; },
+                        3000));
     cancel(main, warning);
     ASSERT_TRUE(WaitFor([&] { return RemoteStatus(main) == "Cancelled."; }, 3000));
     EXPECT_FALSE(IsWindow(warning));
@@ -179,7 +181,8 @@ void PastedTextIsRejected() {
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_STOP)));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 3000));
-    Sleep(2000);
+    // START is done with: a run it armed would show now.
+    ASSERT_TRUE(RemoteSettle(main));
     EXPECT_EQ(RemoteStatus(main), "Ready.");
     EXPECT_FALSE(traced.anyPowerCall());
     EXPECT_EQ(traced.program.close(), 0u);

@@ -198,7 +198,7 @@ TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExclud
     Sleeper hidden(60000, "SVCHOST.EXE");
     ASSERT_TRUE(listed.info.hProcess);
     ASSERT_TRUE(hidden.info.hProcess);
-    Sleep(300);
+    // Each is in the system's process list from the moment CreateProcess returns.
 
     // Without any stored setting, too, the program opens its titled window and
     // ends with exit code 0 when closed.
@@ -214,7 +214,6 @@ TEST_F(MainWindowEndToEnd, ProcessListShowsTheUsersProcessesButNotItselfOrExclud
 
     // A process started later appears after Refresh.
     Sleeper later(60000, "e2e_later.exe");
-    Sleep(300);
     RemotePress(window, IDC_REFRESH);
     ASSERT_TRUE(RemoteSettle(window));
     EXPECT_THAT(ReadProcessList(window), testing::Contains(EntryOf("e2e_later.exe", later.info.dwProcessId)));

@@ -299,7 +299,7 @@ TEST_F(PowerActionTest, EveryFailurePointIsReportedOnceWithItsCode) {
           "SetSuspendState(1,0,0,lastError=0)", "FreeLibrary(PowrProf)"},
          "SetSuspendState", "50 (0x00000032)"},
     };
-    app.mainWindow = reinterpret_cast<HWND>(0x1234);  // the owner is only passed through
+    app.mainWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));  // the owner is only passed through
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         behave = Behaviour();

@@ -264,8 +264,9 @@ TEST_F(ProcessPicker, ListsOnlyTheUsersOwnSessionWithoutSystemHelpers) {
                               "svchost.exe"};
     DWORD id = 300;
     for (const char* name : excluded) Add(id++, name);
-    // Names are compared whole: these only contain an excluded name.
-    Add(400, "notsvchost.exe");
+    // Names are compared whole: these only contain an excluded name. Their ids are no
+    // multiple of four, as real ones are, so that none can be this process's own.
+    Add(399, "notsvchost.exe");
     Add(401, "svchost.exe.old");
     Add(402, "xsvchost.exe");
     Add(42, "a.exe");
@@ -274,7 +275,7 @@ TEST_F(ProcessPicker, ListsOnlyTheUsersOwnSessionWithoutSystemHelpers) {
     RefreshProcessList();
 
     std::vector<Entry> expected = {
-        Shown("a.exe", 42),          Shown("launcher.exe", 50),   Shown("notsvchost.exe", 400),
+        Shown("a.exe", 42),          Shown("launcher.exe", 50),   Shown("notsvchost.exe", 399),
         Shown("svchost.exe.old", 401), Shown("xsvchost.exe", 402), Shown("Zeta.exe", 403),
     };
     EXPECT_EQ(ListEntries(), expected);
@@ -458,7 +459,7 @@ TEST_F(RunningProcesses, AChildAppearsWithItsIdAndAnExcludedNameDoesNot) {
     ASSERT_NE(listed.info.hProcess, nullptr);
     ASSERT_NE(hidden.info.hProcess, nullptr);
     ASSERT_NE(similar.info.hProcess, nullptr);
-    Sleep(300);
+    // Each is in the system's process list from the moment CreateProcess returns.
 
     SendCommand(IDC_REFRESH);
     std::vector<Entry> entries = ListEntries();

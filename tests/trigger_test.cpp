@@ -239,22 +239,16 @@ TEST_F(TriggerTest, ProcessTriggerNeedsASelectionAndAProcessThatStillRuns) {
     Start();
     ExpectRejected(StrErrNoProcess);
 
-    // A process that has ended since the list was filled.
-    DWORD childId = 0;
-    {
-        Sleeper child(1);
-        ASSERT_NE(child.info.hProcess, nullptr);
-        childId = child.info.dwProcessId;
-        WaitForSingleObject(child.info.hProcess, 5000);
-    }
-    // Wine keeps an ended process openable for a moment.
-    for (int i = 0; i < 100; ++i) {
-        HANDLE probe = OpenProcess(SYNCHRONIZE, FALSE, childId);
-        if (!probe) break;
-        CloseHandle(probe);
-        Sleep(50);
-    }
-    ListOnly(childId);
+    // A process that has ended since the list was filled. Its handle, held for the row,
+    // keeps the id from passing to another process and the ended one openable.
+    Sleeper ended(1);
+    ASSERT_EQ(WaitForSingleObject(ended.info.hProcess, 5000), WAIT_OBJECT_0);
+    ListOnly(ended.info.dwProcessId);
+    Start();
+    ExpectRejected(StrErrOpenProcess);
+    // The entry's id now belongs to a running program of another name.
+    Sleeper other;
+    ListOnly(other.info.dwProcessId, "ended.exe");
     Start();
     ExpectRejected(StrErrOpenProcess);
 }

@@ -53,10 +53,12 @@ inline void ExpectOneBox(const MessageBoxRecorder& boxes, const std::string& tex
     EXPECT_EQ(boxes.calls()[0].owner, app.mainWindow);
 }
 
-// Puts a process id into the process list as its only, selected entry.
-inline void ListOnly(DWORD processId) {
+// Puts a process into the process list as its only, selected entry, shown as the list
+// shows a process of that file name.
+inline void ListOnly(DWORD processId, const std::string& fileName = "sleeper.exe") {
+    std::string text = fileName + "   [PID " + std::to_string(processId) + "]";
     SendMessageA(app.processList, CB_RESETCONTENT, 0, 0);
-    LRESULT index = SendMessageA(app.processList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("watched.exe"));
+    LRESULT index = SendMessageA(app.processList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageA(app.processList, CB_SETITEMDATA, index, processId);
     SendMessageA(app.processList, CB_SETCURSEL, index, 0);
 }
